@@ -1,0 +1,65 @@
+// The option switches (OPTIONS.DAT) and numeric defaults (DEFAULTS.DAT), as the document holds
+// them. Member initialisers are the built-in values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vellumix {
+
+inline constexpr std::int32_t kLibraryFileVersion = 310;
+
+struct Options {
+  std::int32_t version = kLibraryFileVersion;
+  std::int32_t firstInstrument = 1;  // "Only instruments", 1 to 350
+  std::int32_t lastInstrument = 1;   // "to", 1 to 350
+  std::int32_t deleteTemporaryFiles = 1;
+  std::int32_t interpretCode9Symbols = 1;
+  std::int32_t interpretSpecialSymbols = 1;
+  std::int32_t transcribeAllInstruments = 1;
+  std::string midiFileType = "Type 1";  // "Type 0" or "Type 1", at most 7 characters
+  std::int32_t interpretMultipleSystems = 0;
+  std::int32_t ignoreCueNotes = 0;
+  std::int32_t autoPlayback = 0;
+  std::int32_t interpretRepeatBarlines = 1;
+  std::int32_t duplicateDynamicsOnBracedStaves = 0;
+  std::int32_t switchToNotationOnPlayback = 0;
+  std::int32_t sortFileList = 1;
+  std::int32_t code4LinesAsTies = 0;  // also: accidentals on all notes, no naturals
+  std::int32_t explorerFileList = 0;
+  std::int32_t promptMissingSymbol = 0;
+  std::int32_t interpretTremolos = 1;
+  std::int32_t interpretOctava = 1;
+  std::int32_t interpretGraphicPedalling = 1;
+  std::int32_t interpretTextSymbols = 1;
+  std::int32_t interpretMetronomeMarks = 1;
+  std::int32_t interpretLyrics = 0;
+  std::int32_t removeLyricPunctuation = 0;  // from version 301
+  std::int32_t useStaveTransposition = 0;   // from version 302
+
+  bool operator==(const Options&) const = default;
+};
+
+struct Defaults {
+  std::int32_t version = kLibraryFileVersion;
+  std::int32_t dynamic = 80;             // note-on velocity, 0 to 127
+  std::int32_t noteLength = 95;          // percent of the written duration, 1 to 100
+  std::int32_t transposition = 0;        // half-tones, -48 to 48
+  std::int32_t tempo = 120;              // quarter notes per minute, 0 to 500
+  std::int32_t graceNotesOnBeat = 0;     // 0 or 1
+  std::int32_t graceNoteLength = 6;      // ticks, 1 to 120
+  std::int32_t tieVerticalWidth = 3;     // half-tones, 0 to 12
+  float tieHorizontalWidth = 0.1f;       // SCORE units, 0.0 to 6.0
+  std::int32_t relativeEventUnit = 8;    // ticks, 1 to 120
+  std::int32_t lyricsVerticalPosition = -5;  // SCORE units, -100 to 100
+  std::int32_t lyricsVerticalWidth = 2;      // SCORE units, 0 to 10; from version 301
+
+  bool operator==(const Defaults&) const = default;
+};
+
+// What the Options dialog's "Defaults" button puts in the dialog.
+Options OptionsDialogDefaults();
+// What the Defaults dialog's "Defaults" button puts in the dialog.
+Defaults DefaultsDialogDefaults();
+
+}  // namespace vellumix

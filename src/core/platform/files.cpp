@@ -1,0 +1,144 @@
+#include "platform/files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vellumix::files {
+namespace fs = std::filesystem;
+
+namespace {
+
+char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EndsWithNoCase(std::string_view s, std::string_view end) {
+  return s.size() >= end.size() && EqualNoCase(s.substr(s.size() - end.size()), end);
+}
+
+}  // namespace
+
+std::optional<Bytes> ReadAll(const fs::path& path) {
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  Bytes bytes;
+  char buf[65536];
+  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+    bytes.insert(bytes.end(), buf, buf + in.gcount());
+    if (!in) break;
+  }
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+bool WriteAtomic(const fs::path& path, std::span<const std::uint8_t> bytes) {
+  fs::path dir = path.parent_path();
+  if (dir.empty()) dir = ".";
+  std::string tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+  std::vector<char> name(tmpl.begin(), tmpl.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) return false;
+  const std::uint8_t* p = bytes.data();
+  std::size_t left = bytes.size();
+  bool ok = true;
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  // mkstemp makes the file private; library files are ordinary user files.
+  if (ok) ::chmod(name.data(), 0644);
+  if (ok && std::rename(name.data(), path.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(name.data());
+  return ok;
+}
+
+bool WriteAtomic(const fs::path& path, std::string_view text) {
+  return WriteAtomic(path, std::span<const std::uint8_t>(
+                               reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  return true;
+}
+
+bool LessNoCase(std::string_view a, std::string_view b) {
+  auto r = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return Fold(x) < Fold(y); });
+  if (r || !EqualNoCase(a, b)) return r;
+  return a < b;  // names that differ only in case still get a fixed order
+}
+
+fs::path Resolve(const fs::path& folder, std::string_view name) {
+  std::error_code ec;
+  fs::path exact = folder / fs::path(std::string(name));
+  if (fs::exists(exact, ec)) return exact;
+  std::optional<std::string> best;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    if (EqualNoCase(entry, name) && (!best || LessNoCase(entry, *best))) best = entry;
+  }
+  return best ? folder / *best : exact;
+}
+
+std::vector<fs::path> List(const fs::path& folder, std::string_view extension,
+                           std::string_view prefix) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code ec2;
+    if (!it->is_regular_file(ec2)) continue;
+    std::string entry = it->path().filename().string();
+    if (!EndsWithNoCase(entry, extension)) continue;
+    if (entry.size() < prefix.size() || !EqualNoCase(entry.substr(0, prefix.size()), prefix))
+      continue;
+    names.push_back(std::move(entry));
+  }
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return LessNoCase(a, b); });
+  std::vector<fs::path> out;
+  out.reserve(names.size());
+  for (auto& n : names) out.push_back(folder / n);
+  return out;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t nl = text.find('\n', start);
+    std::size_t end = nl == std::string_view::npos ? text.size() : nl;
+    std::size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.emplace_back(text.substr(start, stop - start));
+    if (nl == std::string_view::npos) break;
+    start = nl + 1;
+  }
+  return lines;
+}
+
+std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& l : lines) {
+    out += l;
+    out += "\r\n";
+  }
+  return out;
+}
+
+}  // namespace vellumix::files

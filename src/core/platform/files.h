@@ -1,0 +1,46 @@
+// File-system helpers every subsystem shares: whole-file reads, atomic replacement, and library
+// file names matched without regard to letter case.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellumix::files {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The whole file, or nothing when it can't be opened or read.
+std::optional<Bytes> ReadAll(const std::filesystem::path& path);
+
+// Replaces (or creates) `path` with `bytes`: writes a temporary file in the same folder, flushes
+// it and renames it over the target, so that a failure leaves the old file as it was.
+bool WriteAtomic(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+bool WriteAtomic(const std::filesystem::path& path, std::string_view text);
+
+// ASCII case folding, as the original platform's file system compares names.
+bool EqualNoCase(std::string_view a, std::string_view b);
+// Less-than on case-folded names, for a stable listing order.
+bool LessNoCase(std::string_view a, std::string_view b);
+
+// `folder` + `name` when that exists; otherwise the entry of `folder` whose name equals `name`
+// without regard to letter case (the first in case-folded order); otherwise folder + name as
+// given, so that a caller creating the file gets the name it asked for.
+std::filesystem::path Resolve(const std::filesystem::path& folder, std::string_view name);
+
+// The regular files of `folder` whose names end in `extension` (".SBL"), matched without regard
+// to letter case, sorted by name the same way. `prefix` narrows the match likewise.
+std::vector<std::filesystem::path> List(const std::filesystem::path& folder,
+                                        std::string_view extension, std::string_view prefix = {});
+
+// Splits text into lines ending in LF or CR LF; a last line without an end is kept.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// Joins lines with CR LF after each.
+std::string JoinLinesCrLf(const std::vector<std::string>& lines);
+
+}  // namespace vellumix::files

@@ -1,0 +1,81 @@
+// The string table: every user-visible message by its number, and a printf-like formatter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace vellumix::res {
+
+// Numbers of the table's messages, named where code refers to them.
+enum MessageId : int {
+  kTitle = 1,
+  kMidiFileFilter = 6,
+  kClockZero = 7,
+  kPlayStopped = 8,
+  kCannotRead = 9,
+  kCannotWrite = 10,
+  kDone = 12,
+  kTranscribeCancelled = 13,
+  kPlayPaused = 14,
+  kClock = 15,
+  kPlayRewind = 16,
+  kPlayForward = 17,
+  kPlaying = 18,
+  kValueOutOfRange = 19,
+  kWritingToFile = 21,
+  kReadingFile = 27,
+  kTooManyParameters = 35,
+  kPercentRead = 36,
+  kNoTimeSignature = 38,
+  kNewInstrument = 40,
+  kMultipleTimeSignatures = 44,
+  kNotScoreFile = 45,
+  kScoreVersion1 = 46,
+  kNoMidiDevice = 49,
+  kTempo = 50,
+  kMaybeMultipleSystems = 53,
+  kOnlyOneSystem = 54,
+  kUnsupportedTimeSignature = 55,
+  kInvalidLowerNumber = 56,
+  kNoMoreItems = 57,
+  kIntermediateVersion = 58,
+  kReadingItem = 59,
+  kNoBarlines = 60,
+  kNoMusic = 62,
+  kConfirmDeletePch = 67,
+  kNoProgramNumber = 496,
+  kTranscribeMenu = 32803,
+  kCancelTranscribeMenu = 32804,
+
+  // Messages of our own, for faults the original table has no text for.
+  kDamagedScoreFile = 20001,
+  kTruncatedLibraryFile = 20002,
+  kFolderOutsideDataFolder = 20003,
+  kCannotCreateFolder = 20004,
+  kStaffOutOfRange = 20005,
+  kLibraryFileExists = 20006,
+};
+
+// The text of message `id`, or an empty view when the table has no such entry.
+std::string_view Text(int id);
+
+using FormatArg = std::variant<std::string_view, std::int64_t, double>;
+
+// Fills each %s, %d, %u and %02u of `pattern` with the next argument, printf style, in the C
+// locale; %% gives a percent sign. Missing arguments leave the placeholder empty.
+std::string FormatText(std::string_view pattern, const std::vector<FormatArg>& args);
+
+// Text(id) formatted with `args`.
+std::string Format(int id, const std::vector<FormatArg>& args = {});
+
+// Texts without a number, kept here so that every part of the program shows the same words.
+inline constexpr std::string_view kDeletingFile = "Deleting file %s";
+inline constexpr std::string_view kWritingTrackToFile = "Writing track to file %s";
+inline constexpr std::string_view kPreparingMidiData = "Preparing MIDI data";
+inline constexpr std::string_view kWritingMidiData = "Writing MIDI data";
+inline constexpr std::string_view kErrorCreatingDirectory = "Error creating directory.";
+
+}  // namespace vellumix::res
