@@ -67,6 +67,8 @@ constexpr Entry kTable[] = {
     {20006, "%s exists and was left as it is"},
     {32803, "&Transcribe...\tF2"},
     {32804, "&Cancel Transcribe...\tF2"},
+    {61222, "The file %s already exists. Do you wish to overwrite?"},
+    {61223, "The filename %s does not end in .MID. Do you want to continue?"},
 };
 
 void AppendArg(std::string& out, const FormatArg& arg, bool twoDigits) {

@@ -47,6 +47,8 @@ enum MessageId : int {
   kNoMusic = 62,
   kConfirmDeletePch = 67,
   kNoProgramNumber = 496,
+  kOverwriteQuestion = 61222,
+  kNotMidExtension = 61223,
   kTranscribeMenu = 32803,
   kCancelTranscribeMenu = 32804,
 

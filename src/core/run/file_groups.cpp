@@ -1,0 +1,113 @@
+#include "run/file_groups.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/files.h"
+
+namespace vellumix {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// The base of a name: everything before the character that precedes the last ".".
+std::string Base(std::string_view name) {
+  auto dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return {};
+  return std::string(name.substr(0, dot - 1));
+}
+
+}  // namespace
+
+std::string FormatEntry(const FileGroupEntry& entry) {
+  return entry.path + " " + std::to_string(entry.count);
+}
+
+FileGroupEntry ParseEntry(std::string_view line) {
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\n'))
+    line.remove_suffix(1);
+  FileGroupEntry e;
+  auto space = line.rfind(' ');
+  if (space != std::string_view::npos) {
+    std::string_view count = line.substr(space + 1);
+    bool digits = !count.empty() && count.size() <= 9 &&
+                  std::all_of(count.begin(), count.end(),
+                              [](char c) { return c >= '0' && c <= '9'; });
+    if (digits) {
+      e.path = std::string(line.substr(0, space));
+      e.count = std::stoi(std::string(count));
+      return e;
+    }
+  }
+  e.path = std::string(line);
+  return e;
+}
+
+std::vector<std::string> GroupSelectedFiles(const std::string& folderIn,
+                                            const std::vector<std::string>& names,
+                                            bool onePerPage) {
+  std::string folder = folderIn;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  std::vector<std::string> entries;
+  if (onePerPage) {
+    for (const auto& n : names) entries.push_back(FormatEntry({folder + n, 1}));
+    return entries;
+  }
+  std::vector<std::string> starts;
+  std::vector<std::string> following;  // folded to lower case
+  std::string previous;
+  for (const auto& n : names) {
+    std::string base = Lower(Base(n));
+    if (base > previous)
+      starts.push_back(n);
+    else
+      following.push_back(Lower(n));
+    previous = base;
+  }
+  for (const auto& start : starts) {
+    int count = 1;
+    std::string probe = Lower(start);
+    const std::size_t at = probe.rfind('.') - 1;  // starts always have a base, so a "." past 0
+    probe[at] = static_cast<char>(probe[at] + 1);
+    while (std::find(following.begin(), following.end(), probe) != following.end()) {
+      ++count;
+      probe[at] = static_cast<char>(probe[at] + 1);
+    }
+    entries.push_back(FormatEntry({folder + start, count}));
+  }
+  return entries;
+}
+
+bool ReadListFile(const std::string& path, Host& host, std::vector<std::string>& entries) {
+  auto bytes = files::ReadAll(path);
+  if (!bytes) {
+    ShowMessage(host, res::kCannotRead, path);
+    return false;
+  }
+  std::vector<std::string> read;
+  for (auto& line : files::SplitLines(
+           std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
+    if (!line.empty()) read.push_back(std::move(line));
+  }
+  entries = std::move(read);
+  return true;
+}
+
+bool WriteListFile(const std::string& path, const std::vector<std::string>& entries, Host& host) {
+  if (!files::WriteAtomic(path, files::JoinLinesCrLf(entries))) {
+    ShowMessage(host, res::kCannotWrite, path);
+    return false;
+  }
+  return true;
+}
+
+bool WriteNameList(const std::string& libraryFolder, const std::vector<std::string>& entries,
+                   Host& host) {
+  return WriteListFile(files::Resolve(libraryFolder, "NAMELIST.TMP").string(), entries, host);
+}
+
+}  // namespace vellumix
