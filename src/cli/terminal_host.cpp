@@ -1,0 +1,206 @@
+#include "cli/terminal_host.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include <unistd.h>
+
+namespace vellumix::cli {
+namespace {
+
+volatile std::sig_atomic_t gInterrupts = 0;
+
+extern "C" void OnInterrupt(int) {
+  // A second Ctrl-C before the first was taken up ends the program the usual way.
+  if (gInterrupts > 0) {
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+    return;
+  }
+  gInterrupts = 1;
+}
+
+std::string Trim(const std::string& s) {
+  auto b = s.find_first_not_of(" \t\r");
+  if (b == std::string::npos) return {};
+  auto e = s.find_last_not_of(" \t\r");
+  return s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+TerminalHost::TerminalHost(Answers answers)
+    : answers_(std::move(answers)),
+      stderrIsTty_(::isatty(STDERR_FILENO) != 0),
+      stdinIsTty_(::isatty(STDIN_FILENO) != 0) {
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+}
+
+TerminalHost::~TerminalHost() {
+  EndProgress();
+  std::signal(SIGINT, SIG_DFL);
+}
+
+bool TerminalHost::Interactive() const { return stdinIsTty_ && stderrIsTty_; }
+
+void TerminalHost::EndProgress() {
+  if (progressShown_) {
+    std::cerr << '\n';
+    progressShown_ = false;
+  }
+  std::cerr.flush();
+}
+
+void TerminalHost::Note(const std::string& text) {
+  EndProgress();
+  std::cerr << text << '\n';
+}
+
+void TerminalHost::ShowMessage(int, std::string_view text) { Note(std::string(text)); }
+
+std::optional<std::string> TerminalHost::Prompt(const std::string& prompt) {
+  EndProgress();
+  std::cerr << prompt << std::flush;
+  std::string line;
+  if (!std::getline(std::cin, line)) {
+    std::cerr << '\n';
+    return std::nullopt;
+  }
+  return Trim(line);
+}
+
+bool TerminalHost::AskYesNo(int, std::string_view text) {
+  if (answers_.yes) {
+    Note(std::string(text) + " Yes (--yes)");
+    return true;
+  }
+  if (!Interactive()) {
+    Note(std::string(text) + " No (no terminal to ask)");
+    return false;
+  }
+  for (;;) {
+    auto a = Prompt(std::string(text) + " [y/N] ");
+    if (!a || a->empty() || *a == "n" || *a == "N" || *a == "no") return false;
+    if (*a == "y" || *a == "Y" || *a == "yes") return true;
+  }
+}
+
+bool TerminalHost::ReportStatus(std::string_view text, int pane, bool clearSecondPane) {
+  if (clearSecondPane) panes_[1].clear();
+  panes_[pane == 1 ? 1 : 0] = std::string(text);
+  if (stderrIsTty_) {
+    std::string line = panes_[0];
+    if (!panes_[1].empty()) line += "  [" + panes_[1] + "]";
+    if (line != lastPrinted_) {
+      std::cerr << "\r\033[K" << line << std::flush;
+      lastPrinted_ = line;
+      progressShown_ = true;
+    }
+  } else if (verbose_ && pane == 0 && text != lastPrinted_) {
+    std::cerr << text << '\n';
+    lastPrinted_ = std::string(text);
+  }
+  if (gInterrupts > 0) {
+    gInterrupts = 0;
+    cancelled_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool TerminalHost::AskTimeSignature(TimeSignatureQuestion, std::string_view text, int& top,
+                                    int& bottom) {
+  if (answers_.timeSignature) {
+    top = answers_.timeSignature->first;
+    bottom = answers_.timeSignature->second;
+    Note(std::string(text) + "\n  " + std::to_string(top) + "/" + std::to_string(bottom) +
+         " (--time-signature)");
+    return true;
+  }
+  if (!Interactive()) {
+    Note(std::string(text) + "\n  " + std::to_string(top) + "/" + std::to_string(bottom) +
+         " taken (no terminal to ask; give --time-signature N/D)");
+    return true;
+  }
+  EndProgress();
+  std::cerr << text << '\n';
+  for (;;) {
+    auto a = Prompt("Time signature (Top Number 1-32 / Bottom number 2-64) [" +
+                    std::to_string(top) + "/" + std::to_string(bottom) + "]: ");
+    if (!a) return false;  // end of input is Cancel
+    if (a->empty()) return true;
+    int t = 0, b = 0;
+    char slash = 0, extra = 0;
+    if (std::sscanf(a->c_str(), "%d %c %d %c", &t, &slash, &b, &extra) == 3 && slash == '/' &&
+        t >= 1 && t <= 32 && b >= 2 && b <= 64) {
+      top = t;
+      bottom = b;
+      return true;
+    }
+    std::cerr << "Enter the time signature as N/D, N from 1 to 32 and D from 2 to 64.\n";
+  }
+}
+
+bool TerminalHost::AskAnacrusis(std::string_view text, float& beats) {
+  if (answers_.anacrusis) {
+    beats = *answers_.anacrusis;
+    Note(std::string(text) + "\n  " + std::to_string(beats) + " beats (--anacrusis)");
+    return true;
+  }
+  if (!Interactive()) {
+    Note(std::string(text) + "\n  " + std::to_string(beats) +
+         " beats taken (no terminal to ask; give --anacrusis BEATS)");
+    return true;
+  }
+  EndProgress();
+  std::cerr << text << '\n';
+  for (;;) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(beats));
+    auto a = Prompt(std::string("No. of beats in bar 1 (0.125-20.0) [") + buf + "]: ");
+    if (!a) return false;
+    if (a->empty()) return true;
+    char* end = nullptr;
+    double v = std::strtod(a->c_str(), &end);
+    if (end && *end == '\0' && v >= 0.125 && v <= 20.0) {
+      beats = static_cast<float>(v);
+      return true;
+    }
+    std::cerr << "Enter a number between 0.125 and 20.0.\n";
+  }
+}
+
+bool TerminalHost::AskMultipleSystems(int, std::string_view text, bool& dontShowAgain) {
+  dontShowAgain = false;
+  if (answers_.multipleSystems) {
+    // An answer given ahead holds for every file of the run.
+    dontShowAgain = true;
+    Note(std::string(text) + (*answers_.multipleSystems ? " Yes" : " No") +
+         " (--multiple-systems)");
+    return *answers_.multipleSystems;
+  }
+  if (!Interactive()) {
+    Note(std::string(text) + " No (no terminal to ask; give --multiple-systems yes|no)");
+    return false;
+  }
+  for (;;) {
+    auto a = Prompt(std::string(text) + " [y/N, or Y!/N! to stop asking] ");
+    if (!a || a->empty() || *a == "n" || *a == "N") return false;
+    if (*a == "y" || *a == "Y") return true;
+    if (*a == "Y!" || *a == "y!") {
+      dontShowAgain = true;
+      return true;
+    }
+    if (*a == "N!" || *a == "n!") {
+      dontShowAgain = true;
+      return false;
+    }
+  }
+}
+
+}  // namespace vellumix::cli

@@ -1,0 +1,55 @@
+// The command line's Host: messages and questions on stderr/stdin, a progress line on stderr,
+// Ctrl-C as the cancel request.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/host.h"
+
+namespace vellumix::cli {
+
+struct Answers {
+  std::optional<std::pair<int, int>> timeSignature;  // --time-signature N/D
+  std::optional<float> anacrusis;                    // --anacrusis BEATS
+  std::optional<bool> multipleSystems;               // --multiple-systems yes|no
+  bool yes = false;                                  // --yes
+};
+
+class TerminalHost : public Host {
+ public:
+  explicit TerminalHost(Answers answers = {});
+  ~TerminalHost() override;
+
+  void ShowMessage(int id, std::string_view text) override;
+  bool AskYesNo(int id, std::string_view text) override;
+  bool ReportStatus(std::string_view text, int pane, bool clearSecondPane) override;
+  bool AskTimeSignature(TimeSignatureQuestion kind, std::string_view text, int& top,
+                        int& bottom) override;
+  bool AskAnacrusis(std::string_view text, float& beats) override;
+  bool AskMultipleSystems(int id, std::string_view text, bool& dontShowAgain) override;
+
+  // Whether a Ctrl-C ended the work (the run then exits with 130).
+  bool Cancelled() const { return cancelled_; }
+  // Ends the progress line so that what follows starts on a line of its own.
+  void EndProgress();
+  // Prints every pane-0 status as a line of its own even when stderr is not a terminal.
+  void SetVerbose(bool v) { verbose_ = v; }
+
+ private:
+  bool Interactive() const;
+  // One line from stdin after a prompt on stderr; nothing at end of input.
+  std::optional<std::string> Prompt(const std::string& prompt);
+  void Note(const std::string& text);
+
+  Answers answers_;
+  bool stderrIsTty_;
+  bool stdinIsTty_;
+  bool verbose_ = false;
+  bool cancelled_ = false;
+  bool progressShown_ = false;
+  std::string panes_[2];
+  std::string lastPrinted_;
+};
+
+}  // namespace vellumix::cli

@@ -1,0 +1,97 @@
+#include "score/track_files.h"
+
+#include <charconv>
+#include <cstdio>
+#include <memory>
+
+namespace vellumix {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+constexpr float kStaffCode = 8.0f;
+constexpr float kTextCode = 16.0f;
+
+}  // namespace
+
+std::string TrackFileName(const std::string& folder, int number) {
+  if (number == kTempoFileNumber) return folder + "TEMPO.TMP";
+  return folder + "VLMIX" + std::to_string(number) + ".TMP";
+}
+
+void AppendFixed4(std::string& out, float value) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value),
+                         std::chars_format::fixed, 4);
+  if (r.ec == std::errc()) {
+    out.append(buf, r.ptr);
+  } else {
+    // Only values beyond 1e55 get here, and floats stop at 3.4e38.
+    out += "0.0000";
+  }
+  out += ' ';
+}
+
+std::string FormatTrackLine(const CItem& item, bool barFile, bool firstBarOfSystem) {
+  std::string line;
+  line.reserve(12 * 10);
+  const std::size_t n = item.values.Size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i == 1) continue;
+    AppendFixed4(line, item.values.Get(i));
+  }
+  if (!barFile && item.values.Get(0) == kTextCode) line += item.text;
+  if (barFile) line += firstBarOfSystem ? "1.0000" : "0.0000";
+  line += "\r\n";
+  return line;
+}
+
+bool TrackFileWriter::Append(int number, const std::string& text, int systemNumber) {
+  const std::string name = TrackFileName(folder_, number);
+  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(name.c_str(), "ab"));
+  if (!f) {
+    ShowMessage(host_, res::kCannotWrite, name);
+    return false;
+  }
+  if (systemNumber >= 0 &&
+      !ReportStatusFormatted(host_, res::kWritingToFile,
+                             name + ", system " + std::to_string(systemNumber), 0, false))
+    return false;
+  bool ok = std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
+  ok = (std::fclose(f.release()) == 0) && ok;
+  if (!ok) {
+    ShowMessage(host_, res::kCannotWrite, name);
+    return false;
+  }
+  written_[number] = true;
+  return true;
+}
+
+bool TrackFileWriter::WriteTrackFile(std::list<CItem>& list, int number, int systemNumber,
+                                     bool staveTransposition) {
+  if (list.empty()) return true;
+  const bool barFile = number == kBarFileNumber;
+  std::string text;
+  bool first = true;
+  for (const CItem& item : list) {
+    if (!barFile && item.values.Get(0) == kStaffCode && !staveTransposition) continue;
+    text += FormatTrackLine(item, barFile, first);
+    first = false;
+  }
+  if (!Append(number, text, systemNumber < 0 ? 0 : systemNumber)) return false;
+  if (number < kTempoFileNumber) list.clear();
+  return true;
+}
+
+bool TrackFileWriter::WriteFillerFile(std::list<CItem>& filler, int number) {
+  if (filler.empty()) return true;
+  std::string text;
+  for (const CItem& item : filler) text += FormatTrackLine(item, false, false);
+  if (!Append(number, text, -1)) return false;
+  filler.clear();
+  return true;
+}
+
+}  // namespace vellumix

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/files.h"
+#include "score/track_files.h"
+#include "scripted_host.h"
+#include "temp_folder.h"
+
+namespace vellumix {
+namespace {
+
+CItem Item(std::initializer_list<float> values, std::string text = {}) {
+  CItem item;
+  for (float v : values) item.values.Append(v);
+  item.text = std::move(text);
+  return item;
+}
+
+std::string Contents(const std::string& path) {
+  auto bytes = files::ReadAll(path);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<missing>");
+}
+
+TEST(TrackFiles, LineFormat) {
+  // A note: P1 P2 P3 P4 P5 P7 P11 P12 P13, the staff number left out.
+  EXPECT_EQ(FormatTrackLine(Item({1, 2, 23.5f, 7, 0, 1, 0, 0, 0}), false, false),
+            "1.0000 23.5000 7.0000 0.0000 1.0000 0.0000 0.0000 0.0000 \r\n");
+  EXPECT_EQ(FormatTrackLine(Item({9, 1, -2, 0.001f}), false, false),
+            "9.0000 -2.0000 0.0010 \r\n");
+  EXPECT_EQ(FormatTrackLine(Item({16, 1, 10, 5}, "dolce"), false, false),
+            "16.0000 10.0000 5.0000 dolce\r\n");
+  // A barline extended with its bar values: P3 P5 length numerator denominator, then the flag.
+  EXPECT_EQ(FormatTrackLine(Item({62, 2, 0, 3, 3, 2}), true, true),
+            "62.0000 0.0000 3.0000 3.0000 2.0000 1.0000\r\n");
+  EXPECT_EQ(FormatTrackLine(Item({106, 2, 0, 0, 3, 2}), true, false),
+            "106.0000 0.0000 0.0000 3.0000 2.0000 0.0000\r\n");
+  EXPECT_EQ(TrackFileName("/lib/", 0), "/lib/VLMIX0.TMP");
+  EXPECT_EQ(TrackFileName("/lib/", 349), "/lib/VLMIX349.TMP");
+  EXPECT_EQ(TrackFileName("/lib/", 350), "/lib/TEMPO.TMP");
+}
+
+TEST(TrackFiles, SystemsAppendAndListsEmpty) {
+  test::TempFolder dir;
+  test::ScriptedHost host;
+  TrackFileWriter writer(host);
+  writer.SetFolder(dir.slashed());
+
+  std::list<CItem> empty;
+  EXPECT_TRUE(writer.WriteTrackFile(empty, 3, 1, false));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "VLMIX3.TMP"));
+  EXPECT_FALSE(writer.Written(3));
+
+  // Two systems of instrument 3; the staff item is left out without the stave transposition.
+  std::list<CItem> first{Item({8, 1, 0, 3, 0}), Item({1, 1, 20, 5, 0, 1, 0, 0, 0})};
+  std::list<CItem> second{Item({2, 1, 30, 1, 0})};
+  ASSERT_TRUE(writer.WriteTrackFile(first, 3, 1, false));
+  EXPECT_TRUE(first.empty());
+  ASSERT_TRUE(writer.WriteTrackFile(second, 3, 2, false));
+  EXPECT_EQ(Contents(dir.slashed() + "VLMIX3.TMP"),
+            "1.0000 20.0000 5.0000 0.0000 1.0000 0.0000 0.0000 0.0000 \r\n"
+            "2.0000 30.0000 1.0000 0.0000 \r\n");
+  EXPECT_TRUE(writer.Written(3));
+  ASSERT_EQ(host.statuses.size(), 2u);
+  EXPECT_EQ(host.statuses[1].text, "Writing to file " + dir.slashed() + "VLMIX3.TMP, system 2");
+
+  // The tempo file keeps the list, for the instrument file written next.
+  std::list<CItem> top{Item({8, 2, 0, 1, -2}), Item({16, 2, 10, 5}, "dolce")};
+  ASSERT_TRUE(writer.WriteTrackFile(top, kTempoFileNumber, 2, true));
+  EXPECT_EQ(top.size(), 2u);
+  EXPECT_EQ(Contents(dir.slashed() + "TEMPO.TMP"),
+            "8.0000 0.0000 1.0000 -2.0000 \r\n16.0000 10.0000 5.0000 dolce\r\n");
+
+  // Two systems of three bars: six lines, the first of each system flagged.
+  for (int system = 1; system <= 2; ++system) {
+    std::list<CItem> bars{Item({60, 2, 0, 3, 3, 2}), Item({120, 2, 0, 3, 3, 2}),
+                          Item({180, 2, 2, 3, 3, 2})};
+    ASSERT_TRUE(writer.WriteTrackFile(bars, kBarFileNumber, system, false));
+  }
+  auto lines = files::SplitLines(Contents(dir.slashed() + "VLMIX0.TMP"));
+  ASSERT_EQ(lines.size(), 6u);
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    EXPECT_EQ(lines[i].substr(lines[i].size() - 6), (i == 0 || i == 3) ? "1.0000" : "0.0000");
+
+  std::list<CItem> filler{Item({2, 1, 18, 0, 0}), Item({2, 1, 61, 3, 0})};
+  ASSERT_TRUE(writer.WriteFillerFile(filler, 5));
+  EXPECT_TRUE(filler.empty());
+  EXPECT_EQ(Contents(dir.slashed() + "VLMIX5.TMP"),
+            "2.0000 18.0000 0.0000 0.0000 \r\n2.0000 61.0000 3.0000 0.0000 \r\n");
+}
+
+TEST(TrackFiles, FailureAndCancelKeepTheList) {
+  test::TempFolder dir;
+  test::ScriptedHost host;
+  TrackFileWriter writer(host);
+  writer.SetFolder(dir.slashed() + "missing/");
+  std::list<CItem> list{Item({2, 1, 30, 1, 0})};
+  EXPECT_FALSE(writer.WriteTrackFile(list, 4, 1, false));
+  EXPECT_EQ(host.MessageIds(), std::vector<int>{10});
+  EXPECT_EQ(list.size(), 1u);
+
+  writer.SetFolder(dir.slashed());
+  host.cancelAtReport = 1;
+  EXPECT_FALSE(writer.WriteTrackFile(list, 4, 1, false));
+  EXPECT_EQ(host.MessageIds(), std::vector<int>{10});  // a cancel shows nothing
+  EXPECT_EQ(list.size(), 1u);
+  EXPECT_EQ(Contents(dir.slashed() + "VLMIX4.TMP"), "");
+}
+
+}  // namespace
+}  // namespace vellumix
