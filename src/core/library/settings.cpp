@@ -1,6 +1,225 @@
 #include "library/settings.h"
 
+#include <charconv>
+#include <cstdio>
+#include <type_traits>
+#include <variant>
+
+#include "library/archive.h"
+
 namespace vellumix {
+namespace {
+
+// One field of a settings file, after the version. Every file form, the dialogs' checks and the
+// factory sources go through these tables, so the three can't disagree on order or limits.
+template <class T>
+struct Field {
+  std::string_view name;
+  std::variant<std::int32_t T::*, float T::*, std::string T::*> member;
+  double min = 0;
+  double max = 1;                // a flag unless given
+  std::size_t maxChars = 0;      // strings
+  std::int32_t fromVersion = 0;  // present in files of this version and later
+};
+
+using OF = Field<Options>;
+const OF kOptionsFields[] = {
+    {"firstInstrument", &Options::firstInstrument, 1, 350},
+    {"lastInstrument", &Options::lastInstrument, 1, 350},
+    {"deleteTemporaryFiles", &Options::deleteTemporaryFiles},
+    {"interpretCode9Symbols", &Options::interpretCode9Symbols},
+    {"interpretSpecialSymbols", &Options::interpretSpecialSymbols},
+    {"transcribeAllInstruments", &Options::transcribeAllInstruments},
+    {"midiFileType", &Options::midiFileType, 0, 0, 7},
+    {"interpretMultipleSystems", &Options::interpretMultipleSystems},
+    {"ignoreCueNotes", &Options::ignoreCueNotes},
+    {"autoPlayback", &Options::autoPlayback},
+    {"interpretRepeatBarlines", &Options::interpretRepeatBarlines},
+    {"duplicateDynamicsOnBracedStaves", &Options::duplicateDynamicsOnBracedStaves},
+    {"switchToNotationOnPlayback", &Options::switchToNotationOnPlayback},
+    {"sortFileList", &Options::sortFileList},
+    {"code4LinesAsTies", &Options::code4LinesAsTies},
+    {"explorerFileList", &Options::explorerFileList},
+    {"promptMissingSymbol", &Options::promptMissingSymbol},
+    {"interpretTremolos", &Options::interpretTremolos},
+    {"interpretOctava", &Options::interpretOctava},
+    {"interpretGraphicPedalling", &Options::interpretGraphicPedalling},
+    {"interpretTextSymbols", &Options::interpretTextSymbols},
+    {"interpretMetronomeMarks", &Options::interpretMetronomeMarks},
+    {"interpretLyrics", &Options::interpretLyrics},
+    {"removeLyricPunctuation", &Options::removeLyricPunctuation, 0, 1, 0, 301},
+    {"useStaveTransposition", &Options::useStaveTransposition, 0, 1, 0, 302},
+};
+
+using DF = Field<Defaults>;
+const DF kDefaultsFields[] = {
+    {"dynamic", &Defaults::dynamic, 0, 127},
+    {"noteLength", &Defaults::noteLength, 1, 100},
+    {"transposition", &Defaults::transposition, -48, 48},
+    {"tempo", &Defaults::tempo, 0, 500},
+    {"graceNotesOnBeat", &Defaults::graceNotesOnBeat, 0, 1},
+    {"graceNoteLength", &Defaults::graceNoteLength, 1, 120},
+    {"tieVerticalWidth", &Defaults::tieVerticalWidth, 0, 12},
+    {"tieHorizontalWidth", &Defaults::tieHorizontalWidth, 0.0, 6.0},
+    {"relativeEventUnit", &Defaults::relativeEventUnit, 1, 120},
+    {"lyricsVerticalPosition", &Defaults::lyricsVerticalPosition, -100, 100},
+    {"lyricsVerticalWidth", &Defaults::lyricsVerticalWidth, 0, 10, 0, 301},
+};
+
+template <class T, std::size_t N>
+std::vector<std::uint8_t> Encode(const T& values, const Field<T> (&fields)[N]) {
+  ArchiveWriter w;
+  w.WriteInt32(kLibraryFileVersion);
+  for (const auto& f : fields) {
+    std::visit(
+        [&](auto member) {
+          const auto& v = values.*member;
+          using V = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<V, std::int32_t>) w.WriteInt32(v);
+          if constexpr (std::is_same_v<V, float>) w.WriteFloat(v);
+          if constexpr (std::is_same_v<V, std::string>) w.WriteString(v);
+        },
+        f.member);
+  }
+  return w.Take();
+}
+
+template <class T, std::size_t N>
+bool Decode(std::span<const std::uint8_t> bytes, T& inOut, const Field<T> (&fields)[N]) {
+  ArchiveReader r(bytes);
+  T copy = inOut;
+  if (!r.ReadInt32(copy.version)) return false;
+  for (const auto& f : fields) {
+    if (copy.version < f.fromVersion) continue;
+    bool ok = std::visit(
+        [&](auto member) {
+          auto& v = copy.*member;
+          using V = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<V, std::int32_t>) return r.ReadInt32(v);
+          if constexpr (std::is_same_v<V, float>) return r.ReadFloat(v);
+          if constexpr (std::is_same_v<V, std::string>) return r.ReadString(v);
+        },
+        f.member);
+    if (!ok) return false;
+  }
+  inOut = std::move(copy);
+  return true;
+}
+
+// Limits as the dialogs print them: integers plainly, floats in the shortest form ("6").
+std::string Limit(double v, bool integer) {
+  char buf[32];
+  if (integer)
+    std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));
+  else
+    std::snprintf(buf, sizeof buf, "%.*g", 6, v);
+  return buf;
+}
+
+std::string Fill(std::string_view pattern, const std::string& a, const std::string& b = {}) {
+  std::string out(pattern);
+  auto put = [&](std::string_view mark, const std::string& with) {
+    if (auto at = out.find(mark); at != std::string::npos) out.replace(at, mark.size(), with);
+  };
+  put("%1", a);
+  put("%2", b);
+  return out;
+}
+
+template <class T, std::size_t N>
+std::optional<FieldError> Validate(const T& values, const Field<T> (&fields)[N]) {
+  for (const auto& f : fields) {
+    std::optional<std::string> text = std::visit(
+        [&](auto member) -> std::optional<std::string> {
+          const auto& v = values.*member;
+          using V = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<V, std::string>) {
+            if (v.size() > f.maxChars)
+              return Fill("Enter no more than %1 characters.", std::to_string(f.maxChars));
+          } else {
+            constexpr bool integer = std::is_same_v<V, std::int32_t>;
+            // Written so that a NaN is refused too.
+            if (!(v >= f.min && v <= f.max))
+              return Fill(integer ? "Enter an integer between %1 and %2."
+                                  : "Enter a number between %1 and %2.",
+                          Limit(f.min, integer), Limit(f.max, integer));
+          }
+          return std::nullopt;
+        },
+        f.member);
+    if (text) return FieldError{std::string(f.name), *text};
+  }
+  return std::nullopt;
+}
+
+template <class T, std::size_t N>
+bool Set(T& values, std::string_view key, std::string_view value, const Field<T> (&fields)[N]) {
+  for (const auto& f : fields) {
+    if (f.name != key) continue;
+    return std::visit(
+        [&](auto member) {
+          auto& v = values.*member;
+          using V = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<V, std::string>) {
+            v = std::string(value);
+            return true;
+          } else {
+            V parsed{};
+            const char* end = value.data() + value.size();
+            auto [p, ec] = std::from_chars(value.data(), end, parsed);
+            if (ec != std::errc() || p != end || value.empty()) return false;
+            v = parsed;
+            return true;
+          }
+        },
+        f.member);
+  }
+  return false;
+}
+
+template <class T, std::size_t N>
+std::vector<std::string_view> Names(const Field<T> (&fields)[N]) {
+  std::vector<std::string_view> out;
+  for (const auto& f : fields) out.push_back(f.name);
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeOptions(const Options& o) {
+  return Encode(o, kOptionsFields);
+}
+std::vector<std::uint8_t> EncodeDefaults(const Defaults& d) {
+  return Encode(d, kDefaultsFields);
+}
+
+bool DecodeOptions(std::span<const std::uint8_t> bytes, Options& inOut) {
+  return Decode(bytes, inOut, kOptionsFields);
+}
+bool DecodeDefaults(std::span<const std::uint8_t> bytes, Defaults& inOut) {
+  return Decode(bytes, inOut, kDefaultsFields);
+}
+
+std::optional<FieldError> ValidateOptions(const Options& o) {
+  return Validate(o, kOptionsFields);
+}
+std::optional<FieldError> ValidateDefaults(const Defaults& d) {
+  return Validate(d, kDefaultsFields);
+}
+
+bool SetField(Options& o, std::string_view key, std::string_view value) {
+  return Set(o, key, value, kOptionsFields);
+}
+bool SetField(Defaults& d, std::string_view key, std::string_view value) {
+  return Set(d, key, value, kDefaultsFields);
+}
+
+std::vector<std::string_view> OptionsFieldNames() {
+  return Names(kOptionsFields);
+}
+std::vector<std::string_view> DefaultsFieldNames() {
+  return Names(kDefaultsFields);
+}
 
 Options OptionsDialogDefaults() {
   Options o;

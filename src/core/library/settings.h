@@ -3,7 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vellumix {
 
@@ -42,20 +46,47 @@ struct Options {
 
 struct Defaults {
   std::int32_t version = kLibraryFileVersion;
-  std::int32_t dynamic = 80;             // note-on velocity, 0 to 127
-  std::int32_t noteLength = 95;          // percent of the written duration, 1 to 100
-  std::int32_t transposition = 0;        // half-tones, -48 to 48
-  std::int32_t tempo = 120;              // quarter notes per minute, 0 to 500
-  std::int32_t graceNotesOnBeat = 0;     // 0 or 1
-  std::int32_t graceNoteLength = 6;      // ticks, 1 to 120
-  std::int32_t tieVerticalWidth = 3;     // half-tones, 0 to 12
-  float tieHorizontalWidth = 0.1f;       // SCORE units, 0.0 to 6.0
-  std::int32_t relativeEventUnit = 8;    // ticks, 1 to 120
+  std::int32_t dynamic = 80;                 // note-on velocity, 0 to 127
+  std::int32_t noteLength = 95;              // percent of the written duration, 1 to 100
+  std::int32_t transposition = 0;            // half-tones, -48 to 48
+  std::int32_t tempo = 120;                  // quarter notes per minute, 0 to 500
+  std::int32_t graceNotesOnBeat = 0;         // 0 or 1
+  std::int32_t graceNoteLength = 6;          // ticks, 1 to 120
+  std::int32_t tieVerticalWidth = 3;         // half-tones, 0 to 12
+  float tieHorizontalWidth = 0.1f;           // SCORE units, 0.0 to 6.0
+  std::int32_t relativeEventUnit = 8;        // ticks, 1 to 120
   std::int32_t lyricsVerticalPosition = -5;  // SCORE units, -100 to 100
   std::int32_t lyricsVerticalWidth = 2;      // SCORE units, 0 to 10; from version 301
 
   bool operator==(const Defaults&) const = default;
 };
+
+// The file forms: version 310 and every field (OPTIONS.DAT is 107 bytes with a six-character file
+// type, DEFAULTS.DAT 48 bytes).
+std::vector<std::uint8_t> EncodeOptions(const Options& options);
+std::vector<std::uint8_t> EncodeDefaults(const Defaults& defaults);
+
+// Reads a file's bytes over `inOut`: fields the file's version lacks keep their values. False,
+// with `inOut` untouched, when the data ends before the last field its version promises.
+bool DecodeOptions(std::span<const std::uint8_t> bytes, Options& inOut);
+bool DecodeDefaults(std::span<const std::uint8_t> bytes, Defaults& inOut);
+
+// The first field a dialog would refuse on OK, with the text it shows ("Enter an integer between
+// 1 and 350."); field is the member's name.
+struct FieldError {
+  std::string field;
+  std::string text;
+};
+std::optional<FieldError> ValidateOptions(const Options& options);
+std::optional<FieldError> ValidateDefaults(const Defaults& defaults);
+
+// Sets the field named `key` (the member's name, e.g. "firstInstrument") from its text form.
+// False when there is no such field or `value` is not a whole value of its type.
+bool SetField(Options& options, std::string_view key, std::string_view value);
+bool SetField(Defaults& defaults, std::string_view key, std::string_view value);
+// The member names of every field but the version, in file order.
+std::vector<std::string_view> OptionsFieldNames();
+std::vector<std::string_view> DefaultsFieldNames();
 
 // What the Options dialog's "Defaults" button puts in the dialog.
 Options OptionsDialogDefaults();

@@ -1,0 +1,84 @@
+// The document's settings subsystem: where the library lives (the user data folder, the library
+// folder chosen in it, "prefs.dat") and the settings loaded from it (OPTIONS.DAT, DEFAULTS.DAT,
+// the selected template's name).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "library/settings.h"
+
+namespace vellumix {
+
+class Host;
+
+inline constexpr const char* kNoTemplate = "[None]";
+
+class SettingsLibrary {
+ public:
+  explicit SettingsLibrary(Host& host);
+
+  // ${XDG_DATA_HOME:-$HOME/.local/share}/vellumix3/; empty when no home folder is known.
+  static std::string DefaultUserDataFolder();
+
+  // Takes `commandLineFolder` (or the default when empty) as the user data folder, creates it
+  // when missing and ends it in '/'.
+  void FindUserDataFolder(const std::string& commandLineFolder);
+
+  // Reads "prefs.dat" from the user data folder into LibraryFolder. Missing or damaged: message 9
+  // or 20002, LibraryFolder unchanged, false. Naming a folder outside the user data folder:
+  // message 20003, LibraryFolder becomes the user data folder, false.
+  bool ReadPrefs();
+  // Writes "prefs.dat" naming the library folder; message 10 with "PREFS.DAT" on failure.
+  bool WritePrefs();
+
+  // Document creation: built-in values, user data folder, prefs, then OPTIONS.DAT and, only when
+  // that loaded, DEFAULTS.DAT and TEMPLATE.DAT. True when all three loaded.
+  bool Create(const std::string& commandLineFolder);
+
+  // Read the library folder's files over the current values; message 9 (missing) or 20002
+  // (damaged) and false leave the values as they were.
+  bool LoadOptions();
+  bool LoadDefaults();
+  bool LoadTemplateSelection();
+
+  // Validate and write the file, then take the values. False with `error` set when a value is out
+  // of range (nothing written), or after message 10 when the file can't be written (old values
+  // kept). `multipleSystemsChanged` tells whether "Interpret multiple systems" changed.
+  bool SaveOptions(const Options& values, std::string* error = nullptr,
+                   bool* multipleSystemsChanged = nullptr);
+  bool SaveDefaults(const Defaults& values, std::string* error = nullptr);
+
+  // The start of every run: OPTIONS.DAT, DEFAULTS.DAT, TEMPLATE.DAT in order, stopping with false
+  // at the first that fails; on success the starting tempo is the default tempo.
+  bool ReloadLibrary();
+
+  // The sub-folders of the user data folder, sorted without regard to letter case.
+  std::vector<std::string> LibraryFolderChoices() const;
+  // Makes `name` the library folder: empty is the user data folder itself; an existing sub-folder
+  // (any letter case) is taken as it is; otherwise the name is cut before its first ".",
+  // upper-cased and the sub-folder created (the dialog's New Path). Refused
+  // names and folders that can't be created change nothing ("Error creating directory.", false).
+  // Otherwise the folder changes, "prefs.dat" is written and the three files are reloaded; the
+  // result is whether they all loaded.
+  bool ChooseLibraryFolder(const std::string& name);
+
+  // The library folder's file `name`, found without regard to letter case.
+  std::string LibraryFile(const std::string& name) const;
+
+  std::string UserDataFolder;  // always ends in '/' once found
+  std::string LibraryFolder;   // UserDataFolder or a direct sub-folder of it, ending in '/'
+  Options options;
+  Defaults defaults;
+  std::string selectedTemplate = kNoTemplate;
+  std::string bankProgramListFile;
+  std::int32_t startingTempo = Defaults{}.tempo;  // the running tempo a run starts with
+
+ private:
+  void FallBackToUserDataFolder();
+
+  Host& host_;
+};
+
+}  // namespace vellumix
