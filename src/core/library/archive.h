@@ -16,6 +16,8 @@ namespace vellumix {
 class ArchiveReader {
  public:
   explicit ArchiveReader(std::span<const std::uint8_t> data) : data_(data) {}
+  // The reader keeps a view: a temporary buffer would be gone before the first read.
+  explicit ArchiveReader(std::vector<std::uint8_t>&&) = delete;
 
   bool ReadInt32(std::int32_t& out);
   bool ReadFloat(float& out);
