@@ -93,6 +93,11 @@ TEST(Factory, InstallIsIdempotentAndNeverReplacesAFile) {
   EXPECT_EQ(lib.options, Options{});
   EXPECT_EQ(lib.defaults, Defaults{});
   EXPECT_EQ(lib.LibraryFolder, folder);
+  // Creation can install it too, before prefs.dat is looked for.
+  const std::string fresh = scratch.folder() + "fresh";
+  EXPECT_TRUE(lib.Create(fresh, true));
+  EXPECT_EQ(lib.LibraryFolder, fresh + "/");
+  EXPECT_EQ(lib.bankProgramListFile, "GS.PRG");
   EXPECT_TRUE(host.messages.empty());
 }
 

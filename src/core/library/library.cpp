@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "library/archive.h"
+#include "library/factory.h"
 #include "platform/files.h"
 #include "platform/host.h"
 #include "res/strings.h"
@@ -136,7 +137,7 @@ bool SettingsLibrary::WritePrefs() {
   return true;
 }
 
-bool SettingsLibrary::Create(const std::string& commandLineFolder) {
+bool SettingsLibrary::Create(const std::string& commandLineFolder, bool installFactory) {
   options = Options{};
   defaults = Defaults{};
   selectedTemplate = kNoTemplate;
@@ -145,6 +146,7 @@ bool SettingsLibrary::Create(const std::string& commandLineFolder) {
   LibraryFolder.clear();
 
   FindUserDataFolder(commandLineFolder);
+  if (installFactory) InstallFactoryLibrary(UserDataFolder, host_);
   ReadPrefs();
   if (LibraryFolder.empty()) FallBackToUserDataFolder();
 

@@ -34,8 +34,10 @@ class SettingsLibrary {
   bool WritePrefs();
 
   // Document creation: built-in values, user data folder, prefs, then OPTIONS.DAT and, only when
-  // that loaded, DEFAULTS.DAT and TEMPLATE.DAT. True when all three loaded.
-  bool Create(const std::string& commandLineFolder);
+  // that loaded, DEFAULTS.DAT and TEMPLATE.DAT. True when all three loaded. With
+  // `installFactory`, the factory library's missing files are put into the user data folder as
+  // soon as it is found.
+  bool Create(const std::string& commandLineFolder, bool installFactory = false);
 
   // Read the library folder's files over the current values; message 9 (missing) or 20002
   // (damaged) and false leave the values as they were.
