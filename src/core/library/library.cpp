@@ -149,6 +149,9 @@ bool SettingsLibrary::Create(const std::string& commandLineFolder, bool installF
   if (installFactory) InstallFactoryLibrary(UserDataFolder, host_);
   ReadPrefs();
   if (LibraryFolder.empty()) FallBackToUserDataFolder();
+  // A chosen sub-folder is a library of its own and gets what it lacks as well.
+  if (installFactory && LibraryFolder != UserDataFolder)
+    InstallFactoryLibrary(LibraryFolder, host_, false);
 
   if (!LoadOptions()) return false;
   defaults = Defaults{};
@@ -262,7 +265,7 @@ std::vector<std::string> SettingsLibrary::LibraryFolderChoices() const {
   return names;
 }
 
-bool SettingsLibrary::ChooseLibraryFolder(const std::string& name) {
+bool SettingsLibrary::ChooseLibraryFolder(const std::string& name, bool installFactory) {
   auto refuse = [&] {
     host_.ShowMessage(0, res::kErrorCreatingDirectory);
     return false;
@@ -287,6 +290,7 @@ bool SettingsLibrary::ChooseLibraryFolder(const std::string& name) {
   }
   LibraryFolder = UserDataFolder + (folder.empty() ? "" : folder + "/");
   WritePrefs();  // a failure is reported; the library folder is changed all the same
+  if (installFactory) InstallFactoryLibrary(LibraryFolder, host_, false);
   return ReloadLibrary();
 }
 

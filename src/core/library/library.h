@@ -64,7 +64,8 @@ class SettingsLibrary {
   // names and folders that can't be created change nothing ("Error creating directory.", false).
   // Otherwise the folder changes, "prefs.dat" is written and the three files are reloaded; the
   // result is whether they all loaded.
-  bool ChooseLibraryFolder(const std::string& name);
+  // With `installFactory`, the factory files the folder lacks are installed before the reload.
+  bool ChooseLibraryFolder(const std::string& name, bool installFactory = false);
 
   // The library folder's file `name`, found without regard to letter case.
   std::string LibraryFile(const std::string& name) const;
