@@ -166,7 +166,8 @@ TEST(ScoreHostile, FuzzRegressionInputs) {
     rig.input.FinishGroupRead();
     ScriptedHost host;
     std::string out;
-    EXPECT_EQ(DumpScore(*bytes, "fuzz", host, out), host.messages.empty());
+    const bool dumped = DumpScore(*bytes, "fuzz", host, out);
+    EXPECT_EQ(dumped, host.messages.empty());
     ++replayed;
   }
   if (replayed == 0) GTEST_SKIP() << "no regression inputs in " << dir;
