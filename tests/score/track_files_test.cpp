@@ -26,8 +26,7 @@ TEST(TrackFiles, LineFormat) {
   // A note: P1 P2 P3 P4 P5 P7 P11 P12 P13, the staff number left out.
   EXPECT_EQ(FormatTrackLine(Item({1, 2, 23.5f, 7, 0, 1, 0, 0, 0}), false, false),
             "1.0000 23.5000 7.0000 0.0000 1.0000 0.0000 0.0000 0.0000 \r\n");
-  EXPECT_EQ(FormatTrackLine(Item({9, 1, -2, 0.001f}), false, false),
-            "9.0000 -2.0000 0.0010 \r\n");
+  EXPECT_EQ(FormatTrackLine(Item({9, 1, -2, 0.001f}), false, false), "9.0000 -2.0000 0.0010 \r\n");
   EXPECT_EQ(FormatTrackLine(Item({16, 1, 10, 5}, "dolce"), false, false),
             "16.0000 10.0000 5.0000 dolce\r\n");
   // A barline extended with its bar values: P3 P5 length numerator denominator, then the flag.

@@ -23,8 +23,8 @@ std::string TrackFileName(const std::string& folder, int number) {
 
 void AppendFixed4(std::string& out, float value) {
   char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value),
-                         std::chars_format::fixed, 4);
+  auto r =
+      std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::fixed, 4);
   if (r.ec == std::errc()) {
     out.append(buf, r.ptr);
   } else {
