@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/files.h"
+#include "run/document.h"
+#include "score/pmx.h"
+#include "score_builder.h"
+#include "scripted_host.h"
+
+namespace vellumix {
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The bundled example is written by our builder from its text; the two must not drift apart.
+TEST(Example, BinaryMatchesItsSourceAndReads) {
+  const std::string dir = std::string(VELLUMIX_SOURCE_DIR) + "/examples/";
+  const std::string text = ReadText(dir + "minuet.pmx");
+  std::string error;
+  auto built = test::BuildScoreFile(text, &error);
+  ASSERT_TRUE(built) << error;
+  auto committed = files::ReadAll(dir + "minuet.mus");
+  ASSERT_TRUE(committed);
+  EXPECT_EQ(*built, *committed) << "regenerate with vellumix-build-score";
+
+  test::ScriptedHost host;
+  std::string dump;
+  ASSERT_TRUE(DumpScore(*committed, "minuet.mus", host, dump));
+  EXPECT_EQ(dump.substr(dump.find('\n') + 1), text);
+
+  CVellumixDoc doc(host);
+  std::string name = dir + "minuet.mus";
+  ASSERT_TRUE(doc.score.ReadGroupFiles(name, 1));
+  doc.score.FinishGroupRead();
+  EXPECT_EQ(name, dir + "minuet.mus");
+  EXPECT_EQ(doc.score.BarlineList(1).size(), 4u);
+  EXPECT_EQ(doc.score.StaffList(1).size(), 8u);   // staff, clef, key, time, 4 notes
+  EXPECT_EQ(doc.score.StaffList(2).size(), 21u);  // staff, clef, key, time, p, 16 notes
+  EXPECT_TRUE(host.messages.empty());
+}
+
+}  // namespace
+}  // namespace vellumix
