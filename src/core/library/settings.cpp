@@ -139,10 +139,7 @@ std::optional<FieldError> Validate(const T& values, const Field<T> (&fields)[N])
           } else {
             constexpr bool integer = std::is_same_v<V, std::int32_t>;
             // Written so that a NaN is refused too.
-            if (!(v >= f.min && v <= f.max))
-              return Fill(integer ? "Enter an integer between %1 and %2."
-                                  : "Enter a number between %1 and %2.",
-                          Limit(f.min, integer), Limit(f.max, integer));
+            if (!(v >= f.min && v <= f.max)) return RangeText(f.min, f.max, integer);
           }
           return std::nullopt;
         },
@@ -185,6 +182,11 @@ std::vector<std::string_view> Names(const Field<T> (&fields)[N]) {
 }
 
 }  // namespace
+
+std::string RangeText(double min, double max, bool integer) {
+  return Fill(integer ? "Enter an integer between %1 and %2." : "Enter a number between %1 and %2.",
+              Limit(min, integer), Limit(max, integer));
+}
 
 std::vector<std::uint8_t> EncodeOptions(const Options& o) {
   return Encode(o, kOptionsFields);

@@ -79,6 +79,8 @@ struct FieldError {
 };
 std::optional<FieldError> ValidateOptions(const Options& options);
 std::optional<FieldError> ValidateDefaults(const Defaults& defaults);
+// The text a dialog shows for a value outside min to max; shared by every library record's checks.
+std::string RangeText(double min, double max, bool integer);
 
 // Sets the field named `key` (the member's name, e.g. "firstInstrument") from its text form.
 // False when there is no such field or `value` is not a whole value of its type.
