@@ -1,0 +1,284 @@
+// The transcription engine: the event lists of a run and of the current track, the span slots,
+// the per-track interpretation state, and InterpretItem, which turns one item line of a staff into
+// timed events.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <list>
+#include <string>
+#include <vector>
+
+#include "engine/events.h"
+#include "engine/track_line.h"
+#include "library/settings.h"
+#include "platform/host.h"
+
+namespace vellumix {
+
+// Span slot numbers.
+inline constexpr int kTrillSlot = 0;
+inline constexpr int kHairpinSlot = 1;
+inline constexpr int kSpecialSlot = 2;  // accelerando, ritenuto and any other named special
+inline constexpr int kOctaveSlot = 3;
+inline constexpr int kTremoloSlot = 4;
+inline constexpr int kSpanSlotCount = 5;
+
+// Diatonic steps of the pitch table (C major from note 0 to note 127).
+inline constexpr int kPitchTableSize = 75;
+inline constexpr int kControllerCount = 127;
+
+// The symbol rule in force, and what to restore when a temporary one ends.
+struct RuleState {
+  std::int32_t duration = 0;  // note-length percentage, 0 = none
+  std::int32_t pitchOffset = 0;
+  std::int32_t velocityLevel = 0;  // 0 = none
+  std::int32_t velocityOffset = 0;
+  std::int32_t tempoLevel = 0;  // 0 = none
+  std::int32_t tempoOffset = 0;
+  std::string special = "[none]";
+  std::int32_t bankProgram = 0;     // bank * 128 + program, 0 = none
+  std::int32_t bender = 0;          // -8192..8191, 0 = none
+  std::int32_t controllerType = 0;  // 0 = none
+  std::int32_t controllerValue = 0;
+  bool permanent = false;   // "make settings permanent"
+  bool itemPlaced = false;  // a note, grace note or rest since the rule was applied
+
+  // Reverts waiting for the end of a temporary rule, and the settings they return to.
+  bool revertTempo = false;
+  bool revertBankProgram = false;
+  bool revertBender = false;
+  bool revertController = false;
+  std::int32_t baseBankProgram = 0;  // the instrument's own, or the last made permanent
+  std::int32_t baseBender = 0;       // 0 = centre
+  std::int32_t revertControllerType = 0;
+};
+
+// What the track assembly knows about a track before its first item.
+struct TrackSetup {
+  int number = 0;           // 0 is the tempo track
+  int instrumentSlot = -1;  // index into the template's instrument arrays
+  int channel = 0;          // 0..15
+  int instrumentTransposition = 0;
+  std::int32_t bankProgram = 0;                  // the instrument's own, where reverts return
+  const PercussionMap* percussionMap = nullptr;  // null: the instrument uses none
+  std::int32_t startingTempo = 120;
+};
+
+// A note as the specials see it, after pitch, velocity and length are known.
+struct SoundingNote {
+  float position = 0.0f;
+  float start = 0.0f;  // bar ticks
+  float end = 0.0f;
+  std::int32_t offTick = 0;
+  int pitch = 0;
+  int writtenPitch = 0;
+  int velocity = 0;
+  int channel = 0;
+  bool firstAtPosition = false;
+};
+
+class Engine {
+ public:
+  Engine(Host& host, const Options& options, const Defaults& defaults);
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // --- Run level ---
+  std::vector<CBar>& Bars() { return bars_; }
+  const std::vector<CTempoEvent>& Tempos() const { return tempos_; }
+  std::vector<CTempoEvent>& Tempos() { return tempos_; }
+  // Adds a tempo record after every record whose tick is less than or equal to its own.
+  void AddTempo(const CTempoEvent& tempo);
+  // Empties the bar and tempo lists (end of a run).
+  void ClearRun();
+
+  // --- Track level ---
+  // Resets the per-track state and lists for a new track; the first bar is set with SetBar.
+  void StartTrack(const TrackSetup& setup);
+  // The current bar's right end (Score units) and length (quarter notes).
+  void SetBar(float rightEnd, float lengthQuarters);
+  // Absolute tick of the start of the current bar.
+  void SetBarStartTick(std::int32_t tick) { barStartTick_ = tick; }
+  std::int32_t BarStartTick() const { return barStartTick_; }
+  // Empty time carried to the next event of the track.
+  std::int32_t CarriedTicks() const { return carriedTicks_; }
+  void SetCarriedTicks(std::int32_t ticks) { carriedTicks_ = ticks; }
+  // A new system: first position of system, no key signature, every span slot inactive.
+  void StartSystem();
+  void ClearFirstPositionOfSystem() { firstPositionOfSystem_ = false; }
+  // The right end of the last bar of the previous system, for ties over the break.
+  void SetPreviousSystemEnd(float position) { previousSystemEnd_ = position; }
+  // At a bar change: ends the ties left behind by `itemPosition` (or, on a new system, those that
+  // stop before the previous system's end); their held notes end at their recorded ticks.
+  void EndExpiredTies(float itemPosition, bool newSystem);
+  // Turns the queued grace notes into events (a main note, a rest, a bar end or the track end).
+  void FlushGraceNotes();
+  // After a bar flush: accidentals, durations, pending and grace lists; the ties too at the end
+  // of a track.
+  void ClearBarState(bool includingTies);
+  // After the track was written: pending, track and lyric lists.
+  void ClearTrack();
+
+  // --- Items ---
+  // Interprets one item line of the current track in the current bar.
+  void InterpretItem(const TrackLine& item);
+  // The bar tick at which an item at `position` starts, without placing anything.
+  float StartTickAt(float position) const;
+  // Puts an event into the pending list after every event with an equal or smaller tick.
+  void InsertPending(const CBarDataEvent& event);
+
+  // --- Span slots ---
+  CSpecialEvent& Slot(int n) { return slots_.at(static_cast<std::size_t>(n)); }
+  const CSpecialEvent& Slot(int n) const { return slots_.at(static_cast<std::size_t>(n)); }
+  void SetSlot(int n, bool active, float end);
+  void DeactivateSlots();
+
+  // --- Lists of the current track ---
+  const std::vector<CBarDataEvent>& Pending() const { return pending_; }
+  std::vector<CBarDataEvent>& Pending() { return pending_; }
+  const std::vector<CMidiDataEvent>& TrackEvents() const { return trackEvents_; }
+  std::vector<CMidiDataEvent>& TrackEvents() { return trackEvents_; }
+  const std::vector<CLyricEvent>& Lyrics() const { return lyrics_; }
+  std::vector<CLyricEvent>& Lyrics() { return lyrics_; }
+  const std::vector<CDurationEvent>& Durations() const { return durations_; }
+  const std::vector<CGracenoteEvent>& Graces() const { return graces_; }
+  const std::list<CTieEvent>& Ties() const { return ties_; }
+  const std::list<CTiedPitchEvent>& HeldNotes() const { return heldNotes_; }
+
+  // --- Per-track state ---
+  int TrackNumber() const { return trackNumber_; }
+  bool IsTempoTrack() const { return trackNumber_ == 0; }
+  int InstrumentSlot() const { return instrumentSlot_; }
+  int Channel() const { return channel_; }
+  int Velocity() const { return velocity_; }
+  void SetVelocity(int v);
+  int NoteLength() const { return noteLength_; }
+  void SetNoteLength(int percent) { noteLength_ = percent; }
+  int Transposition() const { return transposition_; }
+  void SetTransposition(int halfTones);
+  std::int32_t Tempo() const { return tempo_; }
+  std::int32_t PreviousTempo() const { return previousTempo_; }
+  void SetTempo(std::int32_t tempo) { tempo_ = tempo; }
+  void SetPreviousTempo(std::int32_t tempo) { previousTempo_ = tempo; }
+  float BarRightEnd() const { return barRightEnd_; }
+  float BarLength() const { return barLength_; }
+  float Clef() const { return clef_; }
+  int KeySignature() const { return keySignature_; }
+  int OctaveMode() const { return octaveMode_; }
+  float LastPosition() const { return lastPosition_; }
+  float LastStartTick() const { return lastStartTick_; }
+  std::int32_t LastNoteEndTick() const { return lastNoteEndTick_; }
+  bool FirstPositionOfSystem() const { return firstPositionOfSystem_; }
+  const std::array<std::int8_t, kPitchTableSize>& AccidentalMemory() const { return accidentals_; }
+  RuleState& Rule() { return rule_; }
+  const RuleState& Rule() const { return rule_; }
+  std::array<std::int32_t, kControllerCount>& ControllerValues() { return controllerValues_; }
+  std::array<std::int32_t, kControllerCount>& ControllerShadow() { return controllerShadow_; }
+  const Options& options() const { return options_; }
+  const Defaults& defaults() const { return defaults_; }
+
+ private:
+  struct Placement {
+    float start = 0.0f;
+    float end = 0.0f;
+    bool firstAtPosition = false;
+    bool firstOfSystem = false;  // at the first time position of a system
+  };
+  struct Pitch {
+    int sounding = 0;
+    int written = 0;
+    int channel = 0;
+  };
+
+  // Steps of InterpretItem (interpret.cpp).
+  void InterpretNote(const TrackLine& item, float x);
+  void InterpretRest(const TrackLine& item, float x);
+  void InterpretGraceNote(const TrackLine& item, float x, float step);
+  void InterpretClef(const TrackLine& item);
+  void InterpretKeySignature(const TrackLine& item);
+  void InterpretStaff(const TrackLine& item);
+  void InterpretOrnamentLine(const TrackLine& item);
+  void AddTieFromSlur(const TrackLine& item, float x);
+  void AddTieFromLine(const TrackLine& item, float x);
+  Placement PlaceValue(float x, float duration);
+  bool ComputePitch(float x, float step, float accidentalField, Pitch& out);
+  int NoteVelocity() const;
+  int LengthPercent() const;
+  std::int32_t OffTick(float start, float end) const;
+  bool ApplySpecials(const SoundingNote& note);
+  void EndTemporaryRule(float x);
+  // Ties of one sounding note; may change its pitch to the held note's. Out: whether the
+  // note-on is made and whether the note-off is held back.
+  void MatchTies(float x, const Placement& at, Pitch& pitch, int velocity, bool& makeNoteOn,
+                 bool& holdNoteOff);
+  void ReleaseHeldNote(std::list<CTiedPitchEvent>::iterator it, std::int32_t tick);
+  void ReleaseAllHeld(bool atZero);
+  void AddChannelEvent(std::int32_t tick, int status, int data1, int data2, int tag);
+  void IssueBankProgram(std::int32_t tick, std::int32_t value);
+  void MoveQueuedGraces(float ticks);
+  bool PlaceGraceBeforeBarline(float length);
+
+  // Hooks for the specials, symbol rules and lyrics, filled by their own code.
+  void StartTrill(const TrackLine& item);
+  void StartHairpin(const TrackLine& item);
+  void StartTremolo(const TrackLine& item);
+  bool PlayHairpin(const SoundingNote& note);
+  bool PlaySlotSpecial(const SoundingNote& note);
+  bool PlayTrill(const SoundingNote& note);
+  bool PlayTremolo(const SoundingNote& note);
+  void ApplySymbolRules(const TrackLine& item);
+  bool ConvertLyric(const TrackLine& item);
+
+  Host& host_;
+  const Options& options_;
+  const Defaults& defaults_;
+
+  // Run.
+  std::vector<CBar> bars_;
+  std::vector<CTempoEvent> tempos_;
+
+  // Track.
+  std::vector<CLyricEvent> lyrics_;
+  std::vector<CBarDataEvent> pending_;
+  std::vector<CMidiDataEvent> trackEvents_;
+  std::vector<CDurationEvent> durations_;
+  std::vector<CGracenoteEvent> graces_;
+  std::list<CTieEvent> ties_;
+  std::list<CTiedPitchEvent> heldNotes_;
+  std::array<CSpecialEvent, kSpanSlotCount> slots_{};
+
+  int trackNumber_ = 0;
+  int instrumentSlot_ = -1;
+  int channel_ = 0;
+  const PercussionMap* percussionMap_ = nullptr;
+  int velocity_ = 80;
+  int noteLength_ = 95;
+  int transposition_ = 0;
+  std::int32_t tempo_ = 120;
+  std::int32_t previousTempo_ = 120;
+  float barRightEnd_ = 0.0f;
+  float barLength_ = 0.0f;
+  std::int32_t barStartTick_ = 0;
+  std::int32_t carriedTicks_ = 0;
+  float clef_ = 0.0f;
+  int keySignature_ = 0;
+  int octaveMode_ = 0;
+  float lastPosition_ = 0.0f;
+  float lastStartTick_ = 0.0f;
+  std::int32_t lastNoteEndTick_ = 0;
+  bool firstPositionOfSystem_ = true;
+  float previousSystemEnd_ = 0.0f;
+  std::array<std::int8_t, kPitchTableSize> accidentals_{};
+  RuleState rule_;
+  std::array<std::int32_t, kControllerCount> controllerValues_{};
+  std::array<std::int32_t, kControllerCount> controllerShadow_{};
+};
+
+// Float to tick, truncated toward zero; NaN reads 0 and the result is kept well inside int32.
+std::int32_t ToTick(double value);
+// A note's accidental field without its stem and placement tens: 1 flat, 2 sharp, 3 natural,
+// 4 double flat, 5 double sharp, 6..9 special accidentals; 0 for none or anything else.
+int ReduceAccidentalCode(float field);
+
+}  // namespace vellumix
