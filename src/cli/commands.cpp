@@ -1,5 +1,8 @@
 #include "cli/commands.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/terminal_host.h"
@@ -7,6 +10,7 @@
 #include "library/labels.h"
 #include "platform/files.h"
 #include "run/document.h"
+#include "run/file_groups.h"
 #include "score/pmx.h"
 
 namespace vellumix::cli {
@@ -76,6 +80,129 @@ int Dump(const GlobalOptions&, const std::string& file) {
   bool ok = DumpScore(*bytes, file, host, out);
   if (!ok) return kExitError;
   std::cout << out;
+  return kExitDone;
+}
+
+}  // namespace vellumix::cli
+
+namespace vellumix::cli {
+namespace {
+
+// FILE:COUNT when the text after the last ':' is a decimal count.
+FileGroupEntry SplitInput(const std::string& input) {
+  auto colon = input.rfind(':');
+  if (colon != std::string::npos && colon + 1 < input.size() && input.size() - colon <= 10 &&
+      input.find_first_not_of("0123456789", colon + 1) == std::string::npos)
+    return {input.substr(0, colon), std::stoi(input.substr(colon + 1))};
+  return {input, 1};
+}
+
+// The file group entries of a run, in order: the list files' entries, then the inputs. With
+// --group, plain file names are grouped folder by folder as Add Files groups a selection, in
+// name order as a file browser lists them.
+bool CollectEntries(const RunInputs& run, Host& host, std::vector<std::string>& entries) {
+  for (const auto& list : run.listFiles) {
+    std::vector<std::string> read;
+    if (!ReadListFile(list, host, read)) return false;
+    entries.insert(entries.end(), read.begin(), read.end());
+  }
+  std::vector<std::pair<std::string, std::vector<std::string>>> folders;
+  for (const auto& input : run.inputs) {
+    FileGroupEntry e = SplitInput(input);
+    const bool explicitCount = e.path != input;
+    // Messages and NAMELIST.TMP name files by their full path.
+    e.path = std::filesystem::absolute(e.path).lexically_normal().string();
+    if (!run.group || explicitCount) {
+      entries.push_back(FormatEntry(e));
+      continue;
+    }
+    std::filesystem::path p(e.path);
+    std::string folder = p.parent_path().string();
+    if (folder.empty()) folder = ".";
+    auto it = std::find_if(folders.begin(), folders.end(),
+                           [&](const auto& f) { return f.first == folder; });
+    if (it == folders.end()) it = folders.insert(folders.end(), {folder, {}});
+    it->second.push_back(p.filename().string());
+  }
+  for (auto& [folder, names] : folders) {
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return files::LessNoCase(a, b); });
+    auto grouped = GroupSelectedFiles(folder, names, false);
+    if (grouped.empty()) {
+      host.ShowMessage(0, "No file group starts among the files named in " + folder +
+                              "/ (a group starts with a numbered name such as piece1.pag)");
+      return false;
+    }
+    entries.insert(entries.end(), grouped.begin(), grouped.end());
+  }
+  return true;
+}
+
+bool ParseAnswers(const RunInputs& run, Answers& answers, std::string& error) {
+  if (!run.timeSignature.empty()) {
+    int top = 0, bottom = 0;
+    char slash = 0, extra = 0;
+    if (std::sscanf(run.timeSignature.c_str(), "%d %c %d %c", &top, &slash, &bottom, &extra) !=
+            3 ||
+        slash != '/' || top < 1 || top > 32 || bottom < 2 || bottom > 64 ||
+        (bottom & (bottom - 1)) != 0) {
+      error = "--time-signature wants N/D with N from 1 to 32 and D one of 2, 4, 8, 16, 32, 64";
+      return false;
+    }
+    answers.timeSignature = std::make_pair(top, bottom);
+  }
+  if (run.anacrusis) {
+    if (!(*run.anacrusis >= 0.125f && *run.anacrusis <= 20.0f)) {
+      error = "--anacrusis wants a number of beats from 0.125 to 20.0";
+      return false;
+    }
+    answers.anacrusis = run.anacrusis;
+  }
+  if (!run.multipleSystems.empty()) {
+    if (run.multipleSystems != "yes" && run.multipleSystems != "no") {
+      error = "--multiple-systems wants yes or no";
+      return false;
+    }
+    answers.multipleSystems = run.multipleSystems == "yes";
+  }
+  answers.yes = run.yes;
+  return true;
+}
+
+}  // namespace
+
+int ReadScoresCommand(const GlobalOptions& global, const RunInputs& run) {
+  Answers answers;
+  std::string error;
+  if (!ParseAnswers(run, answers, error)) {
+    std::cerr << "vellumix-cli: " << error << '\n';
+    return kExitUsage;
+  }
+  TerminalHost host(answers);
+  host.SetVerbose(global.verbose);
+  std::vector<std::string> entries;
+  if (!CollectEntries(run, host, entries)) return kExitError;
+  if (entries.empty()) {
+    std::cerr << "vellumix-cli: no SCORE files to read\n";
+    return kExitUsage;
+  }
+  CVellumixDoc doc(host);
+  if (!doc.Create(global.dataDir, true)) return kExitError;
+  ReadSummary summary;
+  RunResult result = ReadScores(doc, entries, summary);
+  host.EndProgress();
+  if (host.Cancelled() || result == RunResult::kCancelled) {
+    std::cerr << res::Text(res::kTranscribeCancelled) << '\n';
+    return kExitCancelled;
+  }
+  if (result != RunResult::kDone) return kExitError;
+  std::cout << "file groups: " << summary.groups << '\n'
+            << "systems: " << summary.systems << '\n'
+            << "bars: " << summary.bars << '\n'
+            << "instrument files:";
+  for (int i : summary.instruments) std::cout << ' ' << i;
+  std::cout << (summary.tempoFile ? "\ntempo file: yes\n" : "\ntempo file: no\n")
+            << "intermediate files in: " << doc.trackFiles.Folder() << '\n';
   return kExitDone;
 }
 

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vellumix::cli {
 
@@ -20,5 +21,18 @@ int LibraryInit(const GlobalOptions& global);
 int LibraryPath(const GlobalOptions& global, const std::optional<std::string>& name);
 int LibraryShow(const GlobalOptions& global);
 int Dump(const GlobalOptions& global, const std::string& file);
+
+// What a run reads and how its questions are answered ahead.
+struct RunInputs {
+  std::vector<std::string> inputs;     // FILE or FILE:COUNT
+  std::vector<std::string> listFiles;  // --list
+  bool group = false;                  // --group
+  std::string timeSignature;           // --time-signature N/D
+  std::optional<float> anacrusis;      // --anacrusis BEATS
+  std::string multipleSystems;         // --multiple-systems yes|no
+  bool yes = false;                    // --yes
+};
+
+int ReadScoresCommand(const GlobalOptions& global, const RunInputs& run);
 
 }  // namespace vellumix::cli

@@ -36,6 +36,28 @@ int main(int argc, char** argv) {
   dump->add_option("FILE", dumpFile, "SCORE file")->required();
   dump->callback([&] { result = Dump(global, dumpFile); });
 
+  RunInputs run;
+  auto* readScores = app.add_subcommand(
+      "read-scores", "Read SCORE files into the intermediate track files of the library folder");
+  auto addRunOptions = [&](CLI::App* cmd) {
+    cmd->add_option("INPUT", run.inputs,
+                    "A SCORE file (a page of its own), or FILE:COUNT for a file group of COUNT "
+                    "numbered files");
+    cmd->add_option("--list", run.listFiles,
+                    "A list file of file group entries (\"path count\" a line); read before the "
+                    "INPUTs");
+    cmd->add_flag("--group", run.group,
+                  "Group numbered files (piece1.pag piece2.pag ...) as Add Files does");
+    cmd->add_option("--time-signature", run.timeSignature,
+                    "Answer to the time-signature questions, N/D");
+    cmd->add_option("--anacrusis", run.anacrusis, "Answer to the anacrusis question, in beats");
+    cmd->add_option("--multiple-systems", run.multipleSystems,
+                    "Answer to the multiple-systems question, yes or no");
+    cmd->add_flag("--yes", run.yes, "Answer Yes to overwrite and extension questions");
+  };
+  addRunOptions(readScores);
+  readScores->callback([&] { result = ReadScoresCommand(global, run); });
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

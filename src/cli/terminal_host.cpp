@@ -22,6 +22,12 @@ extern "C" void OnInterrupt(int) {
   gInterrupts = 1;
 }
 
+std::string Beats(float beats) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", static_cast<double>(beats));
+  return buf;
+}
+
 std::string Trim(const std::string& s) {
   auto b = s.find_first_not_of(" \t\r");
   if (b == std::string::npos) return {};
@@ -149,20 +155,18 @@ bool TerminalHost::AskTimeSignature(TimeSignatureQuestion, std::string_view text
 bool TerminalHost::AskAnacrusis(std::string_view text, float& beats) {
   if (answers_.anacrusis) {
     beats = *answers_.anacrusis;
-    Note(std::string(text) + "\n  " + std::to_string(beats) + " beats (--anacrusis)");
+    Note(std::string(text) + "\n  " + Beats(beats) + " beats (--anacrusis)");
     return true;
   }
   if (!Interactive()) {
-    Note(std::string(text) + "\n  " + std::to_string(beats) +
+    Note(std::string(text) + "\n  " + Beats(beats) +
          " beats taken (no terminal to ask; give --anacrusis BEATS)");
     return true;
   }
   EndProgress();
   std::cerr << text << '\n';
   for (;;) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(beats));
-    auto a = Prompt(std::string("No. of beats in bar 1 (0.125-20.0) [") + buf + "]: ");
+    auto a = Prompt("No. of beats in bar 1 (0.125-20.0) [" + Beats(beats) + "]: ");
     if (!a) return false;
     if (a->empty()) return true;
     char* end = nullptr;

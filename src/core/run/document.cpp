@@ -1,12 +1,85 @@
 #include "run/document.h"
 
+#include "platform/files.h"
+
 namespace vellumix {
 
 CVellumixDoc::CVellumixDoc(Host& h)
-    : host(h), library(h), score(h, library.options, library.defaults), trackFiles(h) {}
+    : host(h),
+      library(h),
+      score(h, library.options, library.defaults),
+      trackFiles(h),
+      systems(h, score, trackFiles, library.options) {}
 
 bool CVellumixDoc::Create(const std::string& dataFolder, bool installFactory) {
   return library.Create(dataFolder, installFactory);
+}
+
+std::string CVellumixDoc::TemporaryTrackFile() const {
+  return library.UserDataFolder + "VLMIXMID.TMP";
+}
+
+bool CVellumixDoc::PrepareRun() {
+  if (!library.ReloadLibrary()) return false;
+  systems.StartRun();
+  trackFiles.SetFolder(library.LibraryFolder);
+  return true;
+}
+
+bool CVellumixDoc::ReadFileGroup(std::string& name, int count) {
+  if (!score.ReadGroupFiles(name, count)) return false;
+  return systems.ProcessFileGroup(name);
+}
+
+void CVellumixDoc::ReleaseStaffLists() { score.ClearLists(); }
+
+bool CVellumixDoc::DeleteTemporaryFiles() {
+  const bool marked = trackFiles.AnyWritten();
+  auto remove = [&](const std::string& name) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(name, ec)) return true;
+    std::filesystem::remove(name, ec);
+    return ReportStatus(host, res::FormatText(res::kDeletingFile, {name}), 0, false);
+  };
+  for (int i = 0; i <= kTempoFileNumber; ++i) {
+    if (marked && !trackFiles.Written(i)) continue;
+    if (!remove(TrackFileName(trackFiles.Folder(), i))) return false;
+  }
+  if (!remove(TemporaryTrackFile())) return false;
+  trackFiles.ClearWritten();
+  return true;
+}
+
+RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
+                     ReadSummary& summary) {
+  summary = {};
+  if (entries.empty()) return RunResult::kDone;
+  if (!WriteNameList(doc.library.LibraryFolder, entries, doc.host)) return RunResult::kStopped;
+  doc.trackFiles.SetFolder(doc.library.LibraryFolder);
+  if (!doc.DeleteTemporaryFiles()) return RunResult::kCancelled;
+  if (!doc.PrepareRun()) return RunResult::kStopped;
+  const int systemsBefore = doc.systems.SystemCounter();
+  for (const auto& line : entries) {
+    FileGroupEntry entry = ParseEntry(line);
+    std::string name = entry.path;
+    if (!doc.ReadFileGroup(name, entry.count)) {
+      ReportStatusById(doc.host, res::kTranscribeCancelled, true);
+      doc.ReleaseStaffLists();
+      return RunResult::kStopped;
+    }
+    ++summary.groups;
+  }
+  summary.systems = doc.systems.SystemCounter() - systemsBefore;
+  for (int i = 1; i < kTempoFileNumber; ++i)
+    if (doc.trackFiles.Written(i)) summary.instruments.push_back(i);
+  summary.tempoFile = doc.trackFiles.Written(kTempoFileNumber);
+  if (auto bytes = files::ReadAll(TrackFileName(doc.trackFiles.Folder(), kBarFileNumber)))
+    summary.bars = static_cast<int>(
+        files::SplitLines(std::string_view(reinterpret_cast<const char*>(bytes->data()),
+                                           bytes->size()))
+            .size());
+  ReportStatusById(doc.host, res::kDone, true);
+  return RunResult::kDone;
 }
 
 }  // namespace vellumix

@@ -1,11 +1,15 @@
-// The document: the one owner of every subsystem's state for the life of the program.
+// The document: the one owner of every subsystem's state for the life of the program, and the
+// run-level operations that drive them.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "library/library.h"
 #include "platform/host.h"
+#include "run/file_groups.h"
 #include "score/reader.h"
+#include "score/systems.h"
 #include "score/track_files.h"
 
 namespace vellumix {
@@ -21,11 +25,43 @@ class CVellumixDoc {
   // library. False when the library could not be loaded whole (its messages have been shown).
   bool Create(const std::string& dataFolder, bool installFactory);
 
+  // The start of a run: reloads the library and resets the per-run state. False when the library
+  // could not be loaded (the run does not start).
+  bool PrepareRun();
+  // Reads one file group and appends its intermediate files. False after a message, or on cancel.
+  bool ReadFileGroup(std::string& name, int count);
+  // Deletes the intermediate files (only those this run wrote, once it has written any) and the
+  // temporary track file. False when the user cancelled.
+  bool DeleteTemporaryFiles();
+  // Empties the staff lists of a stopped group.
+  void ReleaseStaffLists();
+
+  // The temporary track file of the MIDI writer, in the user data folder.
+  std::string TemporaryTrackFile() const;
+
   Host& host;
   SettingsLibrary library;
   ScoreInput score;
   TrackFileWriter trackFiles;
+  SystemsStage systems;
   bool onePerPage = true;  // "&one file a page"
 };
+
+// What the reading half of a run did.
+struct ReadSummary {
+  int groups = 0;             // file groups read whole
+  int systems = 0;            // systems written
+  int bars = 0;               // lines of the bar file
+  std::vector<int> instruments;  // instrument files written
+  bool tempoFile = false;
+};
+
+enum class RunResult { kDone, kStopped, kCancelled };
+
+// The reading half of a run: writes NAMELIST.TMP, deletes the intermediate files of an earlier
+// run, reloads the library and reads every entry ("path count") in order into the intermediate
+// files of the library folder.
+RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
+                     ReadSummary& summary);
 
 }  // namespace vellumix

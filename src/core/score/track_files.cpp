@@ -85,6 +85,12 @@ bool TrackFileWriter::WriteTrackFile(std::list<CItem>& list, int number, int sys
   return true;
 }
 
+bool TrackFileWriter::AnyWritten() const {
+  for (bool w : written_)
+    if (w) return true;
+  return false;
+}
+
 bool TrackFileWriter::WriteFillerFile(std::list<CItem>& filler, int number) {
   if (filler.empty()) return true;
   std::string text;

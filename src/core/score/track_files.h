@@ -41,6 +41,7 @@ class TrackFileWriter {
   bool WriteFillerFile(std::list<CItem>& filler, int number);
 
   bool Written(int number) const { return number >= 0 && number <= 350 && written_[number]; }
+  bool AnyWritten() const;
   void ClearWritten() { written_.fill(false); }
 
  private:
