@@ -1,5 +1,6 @@
 #include "library/factory.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "library/archive.h"
 #include "library/internal/factory_sources.h"
 #include "library/settings.h"
+#include "library/symbols.h"
 #include "platform/files.h"
 #include "platform/host.h"
 #include "res/strings.h"
@@ -67,6 +69,50 @@ bool ParseSettings(const internal::FactorySource& s, const std::vector<std::stri
   return true;
 }
 
+// Symbol records: "symbol = N" or "text = T" starts one, "field = value" lines fill it. Each
+// record must pass the Edit Symbol dialog's checks and get a file name of its own.
+bool ParseSymbols(const internal::FactorySource& s, std::vector<FactoryFile>& out,
+                  std::string* error) {
+  std::vector<SymbolRecord> records;
+  std::vector<std::set<std::string, std::less<>>> seen;
+  for (const auto& line : ContentLines(s)) {
+    auto eq = line.find('=');
+    std::string_view key = Trim(std::string_view(line).substr(0, eq));
+    std::string_view value =
+        eq == std::string::npos ? std::string_view() : Trim(std::string_view(line).substr(eq + 1));
+    bool ok = eq != std::string::npos;
+    if (ok && (key == "symbol" || key == "text")) {
+      records.emplace_back();
+      seen.emplace_back();
+      records.back().kind = key == "symbol" ? kCode9Symbol : kTextSymbol;
+      ok = SetField(records.back(), key == "symbol" ? "number" : "text", value);
+    } else if (ok) {
+      ok = !records.empty() && key != "kind" && key != "number" && key != "text" &&
+           seen.back().emplace(key).second && SetField(records.back(), key, value);
+    }
+    if (!ok) {
+      if (error) *error = std::string(s.name) + ": " + line;
+      return false;
+    }
+  }
+  const std::size_t first = out.size();
+  for (const auto& r : records) {
+    const bool code9 = r.kind == kCode9Symbol;
+    std::string name = code9 ? SymbolFileName(r.number, "") : SymbolFileName(r.text, "");
+    auto bad = ValidateSymbol(r);
+    bool refused = bad || (code9 && r.number == 0) || (!code9 && r.text.empty());
+    bool twice =
+        std::any_of(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
+                    [&](const FactoryFile& f) { return files::EqualNoCase(f.name, name); });
+    if (refused || twice) {
+      if (error) *error = std::string(s.name) + ": " + name + (bad ? " " + bad->field : "");
+      return false;
+    }
+    out.push_back({name, EncodeSymbol(r)});
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<FactoryFile> FactoryFiles(std::string* error) {
@@ -96,6 +142,8 @@ std::vector<FactoryFile> FactoryFiles(std::string* error) {
       std::string text = files::JoinLinesCrLf(ContentLines(s));
       out.push_back({name == "instruments.txt" ? "INSTRUMENTS.DAT" : "SCOREPATH.DAT",
                      std::vector<std::uint8_t>(text.begin(), text.end())});
+    } else if (name == "symbols.txt") {
+      if (!ParseSymbols(s, out, error)) return {};
     } else if (EndsWith(name, ".PCH")) {
       // Bank/program lists are installed line for line: no comments in them.
       std::string text = files::JoinLinesCrLf(files::SplitLines(Text(s)));
