@@ -414,7 +414,7 @@ void Engine::MatchTies(float x, const Placement& at, Pitch& pitch, int velocity,
                        bool& holdNoteOff) {
   const float h = defaults_.tieHorizontalWidth;
   const std::int32_t start = ToTick(at.start);
-  const std::int32_t length = ToTick(at.end) - start;
+  const std::int32_t length = ToTick(static_cast<double>(ToTick(at.end)) - start);
   bool concerned = false;
   bool continued = false;
 
@@ -465,7 +465,8 @@ void Engine::MatchTies(float x, const Placement& at, Pitch& pitch, int velocity,
       continue;
     }
 
-    if (atRight && !continued && (start == tie.start + tie.length || start == 0)) {
+    if (atRight && !continued &&
+        (start == static_cast<long long>(tie.start) + tie.length || start == 0)) {
       concerned = true;
       continueHeld();
       it = ties_.erase(it);
