@@ -71,6 +71,30 @@ TEST(Systems, BarValuesOfTimeSignaturesAndEmptyBars) {
   EXPECT_EQ(rig.systems.SystemCounter(), 2);
 }
 
+TEST(Systems, TheLastItemOfTheStaffCountsForNotesOnly) {
+  SystemsRig rig;
+  // A courtesy 2/4 as the staff's last item leaves the last bar in 3/4; a note as the last item
+  // makes its bar one with notes.
+  ASSERT_TRUE(rig.Group("PAGE.MUS",
+                        "8 1 0 0 0 0 0 0 1\n14 1 0.0004 2\n18 1 2 0 3 4\n"
+                        "1 1 10 1\n14 1 50 2\n1 1 60 1\n18 1 90 0 2 4\n14 1 100 2\n"
+                        "8 2 0 0 0 0 0 0 2\n1 2 10 1\n1 2 120 1\n14 1 150 2\n"));
+  EXPECT_TRUE(rig.host.messages.empty());
+  EXPECT_EQ(rig.File(0),
+            "50.0000 0.0000 3.0000 3.0000 2.0000 1.0000\r\n"
+            "100.0000 0.0000 3.0000 3.0000 2.0000 0.0000\r\n"
+            "150.0000 0.0000 0.0000 3.0000 2.0000 0.0000\r\n");
+  EXPECT_EQ(rig.systems.Numerator(), 3);
+
+  SystemsRig last;
+  ASSERT_TRUE(last.Group("PAGE.MUS",
+                         "8 1 0 0 0 0 0 0 1\n14 1 0.0004 1\n18 1 2 0 3 4\n"
+                         "14 1 50 1\n1 1 60 1\n14 1 100 1\n"));
+  EXPECT_EQ(last.File(0),
+            "50.0000 0.0000 0.0000 3.0000 2.0000 1.0000\r\n"
+            "100.0000 0.0000 3.0000 3.0000 2.0000 0.0000\r\n");
+}
+
 TEST(Systems, InstrumentNumbersOfAStaffItem) {
   SystemsRig rig;
   // P9 = 2 twice: the second staff takes the lowest free number (1); P9 = 0 with 1 and 2 taken
