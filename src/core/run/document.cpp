@@ -7,6 +7,7 @@ namespace vellumix {
 CVellumixDoc::CVellumixDoc(Host& h)
     : host(h),
       library(h),
+      symbols(h, library),
       score(h, library.options, library.defaults),
       trackFiles(h),
       systems(h, score, trackFiles, library.options) {}
@@ -23,8 +24,10 @@ bool CVellumixDoc::PrepareRun() {
   if (!library.ReloadLibrary()) return false;
   systems.StartRun();
   trackFiles.SetFolder(library.LibraryFolder);
-  return true;
+  return symbols.FillCache();
 }
+
+void CVellumixDoc::ReleaseRunData() { symbols.ReleaseCache(); }
 
 bool CVellumixDoc::ReadFileGroup(std::string& name, int count) {
   if (!score.ReadGroupFiles(name, count)) return false;
@@ -57,7 +60,10 @@ RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
   if (!WriteNameList(doc.library.LibraryFolder, entries, doc.host)) return RunResult::kStopped;
   doc.trackFiles.SetFolder(doc.library.LibraryFolder);
   if (!doc.DeleteTemporaryFiles()) return RunResult::kCancelled;
-  if (!doc.PrepareRun()) return RunResult::kStopped;
+  if (!doc.PrepareRun()) {
+    doc.ReleaseRunData();
+    return RunResult::kStopped;
+  }
   const int systemsBefore = doc.systems.SystemCounter();
   for (const auto& line : entries) {
     FileGroupEntry entry = ParseEntry(line);
@@ -65,6 +71,7 @@ RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
     if (!doc.ReadFileGroup(name, entry.count)) {
       ReportStatusById(doc.host, res::kTranscribeCancelled, true);
       doc.ReleaseStaffLists();
+      doc.ReleaseRunData();
       return RunResult::kStopped;
     }
     ++summary.groups;
@@ -79,6 +86,7 @@ RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
                                            bytes->size()))
             .size());
   ReportStatusById(doc.host, res::kDone, true);
+  doc.ReleaseRunData();
   return RunResult::kDone;
 }
 

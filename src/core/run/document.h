@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "library/library.h"
+#include "library/symbols.h"
 #include "platform/host.h"
 #include "run/file_groups.h"
 #include "score/reader.h"
@@ -25,9 +26,12 @@ class CVellumixDoc {
   // library. False when the library could not be loaded whole (its messages have been shown).
   bool Create(const std::string& dataFolder, bool installFactory);
 
-  // The start of a run: reloads the library and resets the per-run state. False when the library
-  // could not be loaded (the run does not start).
+  // The start of a run: reloads the library, resets the per-run state and fills the symbol cache
+  // (missing symbol files are reported and skipped). False when the library could not be loaded
+  // or the user cancelled (the run does not start).
   bool PrepareRun();
+  // The end of every run, however it ended: what only one run needs is let go.
+  void ReleaseRunData();
   // Reads one file group and appends its intermediate files. False after a message, or on cancel.
   bool ReadFileGroup(std::string& name, int count);
   // Deletes the intermediate files (only those this run wrote, once it has written any) and the
@@ -41,6 +45,7 @@ class CVellumixDoc {
 
   Host& host;
   SettingsLibrary library;
+  SymbolLibrary symbols;
   ScoreInput score;
   TrackFileWriter trackFiles;
   SystemsStage systems;
