@@ -437,25 +437,6 @@ TEST_F(EngineTest, TempoListStaysAscendingAndStableAtEqualTicks) {
   EXPECT_THAT(tempos, ElementsAre(120, 100, 60, 70, 90));
 }
 
-TEST_F(EngineTest, BarAndTrackStateAreClearedOnRequest) {
-  Slur(10.0f, 7, 7, 20.0f, 0, -2);
-  Note(10.0f, 7, 1, 2);
-  Note(15.0f, 5, 64);
-  engine.ClearBarState(false);
-  EXPECT_TRUE(engine.Pending().empty());
-  EXPECT_TRUE(engine.Durations().empty());
-  EXPECT_TRUE(engine.Graces().empty());
-  EXPECT_EQ(engine.AccidentalMemory()[41], 0);
-  EXPECT_EQ(engine.Ties().size(), 1u);
-  engine.ClearBarState(true);
-  EXPECT_TRUE(engine.Ties().empty());
-  engine.TrackEvents().push_back({1, 0x90, 1, 1});
-  engine.Lyrics().push_back({0, "la"});
-  engine.ClearTrack();
-  EXPECT_TRUE(engine.TrackEvents().empty());
-  EXPECT_TRUE(engine.Lyrics().empty());
-}
-
 TEST_F(EngineTest, StartTrackResetsTheTrackState) {
   defaults.dynamic = 64;
   defaults.noteLength = 50;
