@@ -11,24 +11,12 @@
 #include "score/pmx.h"
 #include "score_test_util.h"
 
+#include "corpus.h"
+
 namespace vellumix::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> CorpusFiles() {
-  std::vector<fs::path> found;
-  const fs::path root = fs::path(VELLUMIX_CORPUS_DIR) / "score";
-  std::error_code ec;
-  if (!fs::is_directory(root, ec)) return found;
-  for (const auto& entry : fs::recursive_directory_iterator(root, ec)) {
-    std::string ext = entry.path().extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-    if (entry.is_regular_file() && (ext == ".mus" || ext == ".sav")) found.push_back(entry.path());
-  }
-  std::sort(found.begin(), found.end());
-  return found;
-}
 
 // Counts records by the plain layout every corpus file has, without the reader's scanner.
 std::int64_t CountRecords(const files::Bytes& b) {
@@ -65,7 +53,7 @@ files::Bytes Load(const fs::path& path) {
 }
 
 TEST(ScoreCorpus, EveryFileDumpsOneLinePerRecordAndRoundTrips) {
-  const auto paths = CorpusFiles();
+  const auto paths = CorpusScoreFiles();
   if (paths.empty()) GTEST_SKIP() << "no SCORE corpus at " << VELLUMIX_CORPUS_DIR;
   EXPECT_EQ(paths.size(), 31u);
   const std::map<std::string, std::int64_t> fromReadme = {{"ex1.mus", 310},
@@ -101,7 +89,7 @@ TEST(ScoreCorpus, EveryFileDumpsOneLinePerRecordAndRoundTrips) {
 }
 
 TEST(ScoreCorpus, EveryFileReadsAsAGroupOfOne) {
-  const auto paths = CorpusFiles();
+  const auto paths = CorpusScoreFiles();
   if (paths.empty()) GTEST_SKIP() << "no SCORE corpus at " << VELLUMIX_CORPUS_DIR;
   std::size_t texts = 0;
   for (const auto& path : paths) {

@@ -7,27 +7,13 @@
 #include <cmath>
 #include <filesystem>
 
+#include "corpus.h"
 #include "systems_test_util.h"
 
 namespace vellumix::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> CorpusFiles() {
-  std::vector<fs::path> found;
-  const fs::path root = fs::path(VELLUMIX_CORPUS_DIR) / "score";
-  std::error_code ec;
-  if (!fs::is_directory(root, ec)) return found;
-  for (const auto& entry : fs::recursive_directory_iterator(root, ec)) {
-    std::string ext = entry.path().extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (entry.is_regular_file() && (ext == ".mus" || ext == ".sav")) found.push_back(entry.path());
-  }
-  std::sort(found.begin(), found.end());
-  return found;
-}
 
 int NumbersOn(const std::string& line) {
   int count = 0;
@@ -55,7 +41,7 @@ void ExpectSixNumbersALine(const SystemsRig& rig) {
 }
 
 TEST(SystemsCorpus, EveryFileReadsIntoSystemsAndBars) {
-  const auto paths = CorpusFiles();
+  const auto paths = CorpusScoreFiles();
   if (paths.empty()) GTEST_SKIP() << "no SCORE corpus at " << VELLUMIX_CORPUS_DIR;
   int written = 0;
   // Each file in a run of its own.
