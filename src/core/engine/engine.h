@@ -178,6 +178,12 @@ class Engine {
   const Options& options() const { return options_; }
   const Defaults& defaults() const { return defaults_; }
 
+  // --- Specials: public part ---
+  // --- end of specials: public part ---
+
+  // --- Symbol rules: public part ---
+  // --- end of symbol rules: public part ---
+
  private:
   struct Placement {
     float start = 0.0f;
@@ -219,7 +225,7 @@ class Engine {
   void MoveQueuedGraces(float ticks);
   bool PlaceGraceBeforeBarline(float length);
 
-  // Hooks for the specials, symbol rules and lyrics, filled by their own code.
+  // --- Specials (engine/specials.cpp) ---
   void StartTrill(const TrackLine& item);
   void StartHairpin(const TrackLine& item);
   void StartTremolo(const TrackLine& item);
@@ -227,8 +233,12 @@ class Engine {
   bool PlaySlotSpecial(const SoundingNote& note);
   bool PlayTrill(const SoundingNote& note);
   bool PlayTremolo(const SoundingNote& note);
+  // --- end of specials ---
+
+  // --- Symbol rules, tempo marks and lyrics (engine/rules.cpp) ---
   void ApplySymbolRules(const TrackLine& item);
   bool ConvertLyric(const TrackLine& item);
+  // --- end of symbol rules ---
 
   Host& host_;
   const Options& options_;

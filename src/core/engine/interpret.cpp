@@ -590,32 +590,4 @@ void Engine::InterpretGraceNote(const TrackLine& item, float x, float step) {
   rule_.itemPlaced = true;
 }
 
-// --- Filled by the specials, the symbol rules and the lyrics ---
-
-// An ornament line of kind 0: a trill into slot 0.
-void Engine::StartTrill(const TrackLine&) {}
-// A line whose right step is 999: a hairpin into slot 1.
-void Engine::StartHairpin(const TrackLine&) {}
-// A beam read as a one-note or two-note tremolo into slot 4.
-void Engine::StartTremolo(const TrackLine&) {}
-// Each returns true when its pattern sounds instead of the plain note.
-bool Engine::PlayHairpin(const SoundingNote&) {
-  return false;
-}
-bool Engine::PlaySlotSpecial(const SoundingNote&) {
-  return false;
-}
-bool Engine::PlayTrill(const SoundingNote&) {
-  return false;
-}
-bool Engine::PlayTremolo(const SoundingNote&) {
-  return false;
-}
-// Symbols, texts, articulations, rest fermatas and special accidentals: their rules.
-void Engine::ApplySymbolRules(const TrackLine&) {}
-// A text in the lyric band, or a hyphen line; true when the item was taken as lyric.
-bool Engine::ConvertLyric(const TrackLine&) {
-  return false;
-}
-
 }  // namespace vellumix

@@ -10,7 +10,8 @@ CVellumixDoc::CVellumixDoc(Host& h)
       symbols(h, library),
       score(h, library.options, library.defaults),
       trackFiles(h),
-      systems(h, score, trackFiles, library.options) {}
+      systems(h, score, trackFiles, library.options),
+      engine(h, library.options, library.defaults) {}
 
 bool CVellumixDoc::Create(const std::string& dataFolder, bool installFactory) {
   return library.Create(dataFolder, installFactory);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "library/library.h"
 #include "library/symbols.h"
 #include "platform/host.h"
@@ -49,6 +50,7 @@ class CVellumixDoc {
   ScoreInput score;
   TrackFileWriter trackFiles;
   SystemsStage systems;
+  Engine engine;
   bool onePerPage = true;  // "&one file a page"
 };
 
