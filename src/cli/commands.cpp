@@ -169,33 +169,16 @@ bool ParseAnswers(const RunInputs& run, Answers& answers, std::string& error) {
   return true;
 }
 
-}  // namespace
-
-int ReadScoresCommand(const GlobalOptions& global, const RunInputs& run) {
-  Answers answers;
-  std::string error;
-  if (!ParseAnswers(run, answers, error)) {
-    std::cerr << "vellumix-cli: " << error << '\n';
-    return kExitUsage;
-  }
-  TerminalHost host(answers);
-  host.SetVerbose(global.verbose);
-  std::vector<std::string> entries;
-  if (!CollectEntries(run, host, entries)) return kExitError;
-  if (entries.empty()) {
-    std::cerr << "vellumix-cli: no SCORE files to read\n";
-    return kExitUsage;
-  }
-  CVellumixDoc doc(host);
-  if (!doc.Create(global.dataDir, true)) return kExitError;
-  ReadSummary summary;
-  RunResult result = ReadScores(doc, entries, summary);
+int Outcome(TerminalHost& host, RunResult result) {
   host.EndProgress();
   if (host.Cancelled() || result == RunResult::kCancelled) {
     std::cerr << res::Text(res::kTranscribeCancelled) << '\n';
     return kExitCancelled;
   }
-  if (result != RunResult::kDone) return kExitError;
+  return result == RunResult::kDone ? kExitDone : kExitError;
+}
+
+void PrintSummary(const ReadSummary& summary, const CVellumixDoc& doc) {
   std::cout << "file groups: " << summary.groups << '\n'
             << "systems: " << summary.systems << '\n'
             << "bars: " << summary.bars << '\n'
@@ -203,7 +186,81 @@ int ReadScoresCommand(const GlobalOptions& global, const RunInputs& run) {
   for (int i : summary.instruments) std::cout << ' ' << i;
   std::cout << (summary.tempoFile ? "\ntempo file: yes\n" : "\ntempo file: no\n")
             << "intermediate files in: " << doc.trackFiles.Folder() << '\n';
-  return kExitDone;
+}
+
+// The answers and entries of a run; false with the exit status when there is nothing to run.
+bool PrepareInputs(const RunInputs& run, Answers& answers, int& status) {
+  std::string error;
+  if (!ParseAnswers(run, answers, error)) {
+    std::cerr << "vellumix-cli: " << error << '\n';
+    status = kExitUsage;
+    return false;
+  }
+  return true;
+}
+
+bool Entries(const RunInputs& run, TerminalHost& host, std::vector<std::string>& entries,
+             int& status) {
+  if (!CollectEntries(run, host, entries)) {
+    status = kExitError;
+    return false;
+  }
+  if (entries.empty()) {
+    std::cerr << "vellumix-cli: no SCORE files to read\n";
+    status = kExitUsage;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int ReadScoresCommand(const GlobalOptions& global, const RunInputs& run) {
+  Answers answers;
+  int status = kExitDone;
+  if (!PrepareInputs(run, answers, status)) return status;
+  TerminalHost host(answers);
+  host.SetVerbose(global.verbose);
+  std::vector<std::string> entries;
+  if (!Entries(run, host, entries, status)) return status;
+  CVellumixDoc doc(host);
+  if (!doc.Create(global.dataDir, true)) return kExitError;
+  ReadSummary summary;
+  status = Outcome(host, ReadScores(doc, entries, summary));
+  if (status == kExitDone) PrintSummary(summary, doc);
+  return status;
+}
+
+int ReadOldDataCommand(const GlobalOptions& global, const std::string& output) {
+  TerminalHost host;
+  host.SetVerbose(global.verbose);
+  CVellumixDoc doc(host);
+  if (!doc.Create(global.dataDir, true)) return kExitError;
+  const std::string path = std::filesystem::absolute(output).string();
+  int status = Outcome(host, ReadOldData(doc, path));
+  if (status == kExitDone) std::cout << "wrote " << path << '\n';
+  return status;
+}
+
+int TranscribeCommand(const GlobalOptions& global, const RunInputs& run,
+                      const std::string& output) {
+  Answers answers;
+  int status = kExitDone;
+  if (!PrepareInputs(run, answers, status)) return status;
+  TerminalHost host(answers);
+  host.SetVerbose(global.verbose);
+  std::vector<std::string> entries;
+  if (!Entries(run, host, entries, status)) return status;
+  CVellumixDoc doc(host);
+  if (!doc.Create(global.dataDir, true)) return kExitError;
+  const std::string path = std::filesystem::absolute(output).string();
+  ReadSummary summary;
+  status = Outcome(host, Transcribe(doc, entries, path, summary));
+  if (status == kExitDone) {
+    PrintSummary(summary, doc);
+    std::cout << "wrote " << path << '\n';
+  }
+  return status;
 }
 
 }  // namespace vellumix::cli

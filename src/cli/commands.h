@@ -34,5 +34,7 @@ struct RunInputs {
 };
 
 int ReadScoresCommand(const GlobalOptions& global, const RunInputs& run);
+int ReadOldDataCommand(const GlobalOptions& global, const std::string& output);
+int TranscribeCommand(const GlobalOptions& global, const RunInputs& run, const std::string& output);
 
 }  // namespace vellumix::cli

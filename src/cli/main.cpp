@@ -58,6 +58,18 @@ int main(int argc, char** argv) {
   addRunOptions(readScores);
   readScores->callback([&] { result = ReadScoresCommand(global, run); });
 
+  std::string output;
+  auto* transcribe = app.add_subcommand("transcribe", "Transcribe SCORE files into a MIDI file");
+  addRunOptions(transcribe);
+  transcribe->add_option("-o,--output", output, "The MIDI file to write")->required();
+  transcribe->callback([&] { result = TranscribeCommand(global, run, output); });
+
+  auto* readOld = app.add_subcommand(
+      "read-old-data",
+      "Write a MIDI file from the intermediate track files an earlier run left in the library");
+  readOld->add_option("-o,--output", output, "The MIDI file to write")->required();
+  readOld->callback([&] { result = ReadOldDataCommand(global, output); });
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -1,5 +1,7 @@
 #include "run/document.h"
 
+#include <cctype>
+
 #include "platform/files.h"
 
 namespace vellumix {
@@ -11,7 +13,8 @@ CVellumixDoc::CVellumixDoc(Host& h)
       score(h, library.options, library.defaults),
       trackFiles(h),
       systems(h, score, trackFiles, library.options),
-      engine(h, library.options, library.defaults) {}
+      engine(h, library.options, library.defaults),
+      midi(h) {}
 
 bool CVellumixDoc::Create(const std::string& dataFolder, bool installFactory) {
   return library.Create(dataFolder, installFactory);
@@ -54,17 +57,11 @@ bool CVellumixDoc::DeleteTemporaryFiles() {
   return true;
 }
 
-RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
+namespace {
+
+// Reads every entry in order; on a stopped group the run's data are let go.
+RunResult ReadGroups(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      ReadSummary& summary) {
-  summary = {};
-  if (entries.empty()) return RunResult::kDone;
-  if (!WriteNameList(doc.library.LibraryFolder, entries, doc.host)) return RunResult::kStopped;
-  doc.trackFiles.SetFolder(doc.library.LibraryFolder);
-  if (!doc.DeleteTemporaryFiles()) return RunResult::kCancelled;
-  if (!doc.PrepareRun()) {
-    doc.ReleaseRunData();
-    return RunResult::kStopped;
-  }
   const int systemsBefore = doc.systems.SystemCounter();
   for (const auto& line : entries) {
     FileGroupEntry entry = ParseEntry(line);
@@ -86,6 +83,75 @@ RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
         files::SplitLines(std::string_view(reinterpret_cast<const char*>(bytes->data()),
                                            bytes->size()))
             .size());
+  return RunResult::kDone;
+}
+
+// NAMELIST.TMP, the files of an earlier run deleted, the library reloaded.
+RunResult StartRun(CVellumixDoc& doc, const std::vector<std::string>& entries) {
+  if (!WriteNameList(doc.library.LibraryFolder, entries, doc.host)) return RunResult::kStopped;
+  doc.trackFiles.SetFolder(doc.library.LibraryFolder);
+  if (!doc.DeleteTemporaryFiles()) return RunResult::kCancelled;
+  if (!doc.PrepareRun()) {
+    doc.ReleaseRunData();
+    return RunResult::kStopped;
+  }
+  return RunResult::kDone;
+}
+
+std::string UpperExtension(const std::string& path) {
+  auto dot = path.rfind('.');
+  std::string ext = dot == std::string::npos ? path : path.substr(dot);
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+}  // namespace
+
+RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
+                     ReadSummary& summary) {
+  summary = {};
+  if (entries.empty()) return RunResult::kDone;
+  if (RunResult r = StartRun(doc, entries); r != RunResult::kDone) return r;
+  if (RunResult r = ReadGroups(doc, entries, summary); r != RunResult::kDone) return r;
+  ReportStatusById(doc.host, res::kDone, true);
+  doc.ReleaseRunData();
+  return RunResult::kDone;
+}
+
+RunResult ReadOldData(CVellumixDoc& doc, const std::string& outputPath) {
+  if (!doc.PrepareRun()) {
+    doc.ReleaseRunData();
+    return RunResult::kStopped;
+  }
+  doc.trackFiles.SetFolder(doc.library.LibraryFolder);
+  const bool ok = BuildMidiFile(doc, outputPath);
+  doc.ReleaseRunData();
+  if (!ok) return RunResult::kStopped;
+  ReportStatusById(doc.host, res::kDone, true);
+  return RunResult::kDone;
+}
+
+RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
+                     const std::string& outputPath, ReadSummary& summary) {
+  summary = {};
+  if (entries.empty()) return RunResult::kDone;
+  if (UpperExtension(outputPath) != ".MID" &&
+      !AskYesNo(doc.host, res::kNotMidExtension, outputPath))
+    return RunResult::kStopped;
+  std::error_code ec;
+  if (std::filesystem::exists(outputPath, ec) &&
+      !AskYesNo(doc.host, res::kOverwriteQuestion, outputPath))
+    return RunResult::kStopped;
+  if (RunResult r = StartRun(doc, entries); r != RunResult::kDone) return r;
+  if (RunResult r = ReadGroups(doc, entries, summary); r != RunResult::kDone) return r;
+  if (!BuildMidiFile(doc, outputPath)) {
+    doc.ReleaseRunData();
+    return RunResult::kStopped;
+  }
+  if (doc.library.options.deleteTemporaryFiles && !doc.DeleteTemporaryFiles()) {
+    doc.ReleaseRunData();
+    return RunResult::kStopped;
+  }
   ReportStatusById(doc.host, res::kDone, true);
   doc.ReleaseRunData();
   return RunResult::kDone;

@@ -8,11 +8,13 @@
 #include "engine/engine.h"
 #include "library/library.h"
 #include "library/symbols.h"
+#include "midi/writer.h"
 #include "platform/host.h"
 #include "run/file_groups.h"
 #include "score/reader.h"
 #include "score/systems.h"
 #include "score/track_files.h"
+#include "run/build_midi.h"
 
 namespace vellumix {
 
@@ -51,6 +53,7 @@ class CVellumixDoc {
   TrackFileWriter trackFiles;
   SystemsStage systems;
   Engine engine;
+  MidiWriter midi;
   bool onePerPage = true;  // "&one file a page"
 };
 
@@ -70,5 +73,15 @@ enum class RunResult { kDone, kStopped, kCancelled };
 // files of the library folder.
 RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      ReadSummary& summary);
+
+// The second half of a run on its own: the intermediate files left in the library folder by an
+// earlier run into `outputPath`.
+RunResult ReadOldData(CVellumixDoc& doc, const std::string& outputPath);
+
+// A whole run: asks before writing over an existing file or one not ending in .MID, reads every
+// entry and writes `outputPath`; deletes the intermediate files afterwards when the options say
+// so.
+RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
+                     const std::string& outputPath, ReadSummary& summary);
 
 }  // namespace vellumix

@@ -1,0 +1,31 @@
+// The second half of a run: the intermediate track files of the library folder into a Standard
+// MIDI File.
+#pragma once
+
+#include <string>
+
+namespace vellumix {
+
+class CVellumixDoc;
+
+// What a track's instrument gives it; without a template slot for the track, a channel of its
+// own and the General MIDI piano.
+struct TrackInstrument {
+  int slot = -1;  // template slot, -1 when none
+  int channel = 0;
+  int transposition = 0;
+  int program = 0;  // bank * 128 + program
+  int volume = 100;
+  int pan = 64;
+  int port = 0;
+  bool convertLyrics = false;
+  std::string name;
+  std::string mapName;  // empty: no percussion map
+};
+
+// Reads the intermediate files of the document's track folder, interprets every track and writes
+// `outputPath`. The file is built beside the target and put in its place only when complete, so
+// a failed or cancelled run leaves what was there. False after a message, or on cancel.
+bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath);
+
+}  // namespace vellumix
