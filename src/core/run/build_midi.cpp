@@ -94,11 +94,9 @@ class Assembly {
   std::size_t bar_ = 0;
   float previousPosition_ = -std::numeric_limits<float>::infinity();
   bool justJumped_ = false;
-  float limit_ = 0.0f;
   bool armed_ = true;
   std::size_t savedBar_ = 0;
   std::size_t savedLine_ = 0;
-  float savedLimit_ = 0.0f;
 };
 
 bool Assembly::ReadBars() {
@@ -200,22 +198,25 @@ void Assembly::Item(const TrackLine& item, std::size_t& next) {
   const float x = item.Position();
   for (;;) {
     const CBar& current = bars[bar_];
-    const bool later = x > current.rightEnd ||
-                       (justJumped_ ? x < limit_ : x < previousPosition_);
-    if (!later || bar_ + 1 >= bars.size()) break;
+    // Just after a repeat jump the item read is the first of the bar jumped to: only its right
+    // end can send it further.
+    const bool later = x > current.rightEnd || (!justJumped_ && x < previousPosition_);
+    if (!later) break;
+    const int type = current.barlineType;
+    const bool jump = repeats && IsEndRepeat(type) && armed_;
+    // Past the last bar, what is left is played in it, unless its repeat sends the walk back.
+    if (bar_ + 1 >= bars.size() && !jump) break;
 
     const float finishedEnd = current.rightEnd;
-    const int type = current.barlineType;
     std::size_t target = bar_ + 1;
     bool jumped = false;
-    if (repeats && IsEndRepeat(type) && armed_) {
+    if (jump) {
       armed_ = false;
       jumped = true;
       target = savedBar_;
     } else if (repeats && IsStartRepeat(type)) {
       savedBar_ = bar_ + 1;
       savedLine_ = next - 1;  // the line being read
-      savedLimit_ = finishedEnd;
       armed_ = true;
     }
     const bool newSystem = jumped ? bars[target].rightEnd < finishedEnd
@@ -224,10 +225,7 @@ void Assembly::Item(const TrackLine& item, std::size_t& next) {
     CloseBar(x, newSystem);
     bar_ = target;
     engine_.SetBar(bars[bar_].rightEnd, bars[bar_].length);
-    if (jumped) {
-      engine_.DeactivateSlots();
-      limit_ = savedLimit_;
-    }
+    if (jumped) engine_.DeactivateSlots();
     if (newSystem) {
       // What the line still holds right of the old system's end belongs to that system.
       if (!jumped && x > finishedEnd) {
@@ -237,7 +235,6 @@ void Assembly::Item(const TrackLine& item, std::size_t& next) {
         return;
       }
       engine_.StartSystem();
-      limit_ = std::fabs(bars[bar_].rightEnd - finishedEnd) <= 10.0f ? 0.0f : x + 3.0f;
       previousPosition_ = -std::numeric_limits<float>::infinity();
     } else {
       engine_.ClearFirstPositionOfSystem();
@@ -276,11 +273,9 @@ bool Assembly::Track(int number) {
   engine_.SetBar(bars[0].rightEnd, bars[0].length);
   previousPosition_ = -std::numeric_limits<float>::infinity();
   justJumped_ = false;
-  limit_ = 0.0f;
   armed_ = true;
   savedBar_ = 0;
   savedLine_ = 0;
-  savedLimit_ = 0.0f;
 
   const bool repeats = doc_.library.options.interpretRepeatBarlines != 0;
   std::int64_t count = 0;
