@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "corpus.h"
+#include "platform/files.h"
+#include "run_program.h"
+#include "temp_folder.h"
+
+namespace vellumix {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPython = "/usr/bin/python3";
+constexpr const char* kMidicsv = "/usr/bin/midicsv";
+
+// What python3-mido makes of a MIDI file: "type tracks noteons noteoffs unbalanced".
+const char* kMidoScript = R"(
+import sys, mido
+f = mido.MidiFile(sys.argv[1])
+on = off = 0
+sounding = {}
+for t in f.tracks:
+    for m in t:
+        if m.type == 'note_on' and m.velocity > 0:
+            on += 1; k = (m.channel, m.note); sounding[k] = sounding.get(k, 0) + 1
+        elif m.type == 'note_off' or (m.type == 'note_on' and m.velocity == 0):
+            off += 1; k = (m.channel, m.note); sounding[k] = sounding.get(k, 0) - 1
+print(f.type, len(f.tracks), on, off, sum(1 for v in sounding.values() if v != 0))
+)";
+
+bool HaveMido() {
+  return fs::exists(kPython) &&
+         test::RunProgram(kPython, {"-c", "import mido"}).status == 0;
+}
+
+TEST(TranscribeCli, TheExampleBecomesAMidiFileTheIndependentReadersAgreeOn) {
+  if (!HaveMido() || !fs::exists(kMidicsv)) GTEST_SKIP() << "python3-mido or midicsv missing";
+  test::TempFolder data;
+  const std::string example = std::string(VELLUMIX_SOURCE_DIR) + "/examples/minuet.mus";
+  const std::string out = data.slashed() + "minuet.mid";
+  auto r = test::RunCli({"--data-dir", data.path().string(), "transcribe", example, "-o", out});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("wrote " + out), std::string::npos);
+  // The factory options delete the intermediate files after a run.
+  EXPECT_FALSE(fs::exists(data.path() / "VLMIX1.TMP"));
+
+  auto mido = test::RunProgram(kPython, {"-c", kMidoScript, out});
+  ASSERT_EQ(mido.status, 0) << mido.err;
+  EXPECT_EQ(mido.out, "1 3 20 20 0\n");  // conductor + two staves; 20 notes, all ended
+
+  auto csv = test::RunProgram(kMidicsv, {out});
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_NE(csv.out.find("0, 0, Header, 1, 3, 120"), std::string::npos);
+  EXPECT_NE(csv.out.find("1, 0, Time_signature, 3, 2, 120, 8"), std::string::npos);
+  // F sharp from the key signature, in bar 3.
+  EXPECT_NE(csv.out.find("3, 1020, Note_on_c, 1, 78, "), std::string::npos);
+
+  // Writing over it asks first; without a terminal the answer is No and the file stays.
+  const auto before = files::ReadAll(out);
+  auto again = test::RunCli({"--data-dir", data.path().string(), "transcribe", example, "-o", out});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("already exists"), std::string::npos);
+  EXPECT_EQ(files::ReadAll(out), before);
+  auto yes = test::RunCli(
+      {"--data-dir", data.path().string(), "transcribe", example, "-o", out, "--yes"});
+  EXPECT_EQ(yes.status, 0) << yes.err;
+}
+
+TEST(TranscribeCli, EveryCorpusFileBecomesAMidiFileWithBalancedNotes) {
+  const auto corpus = test::CorpusScoreFiles();
+  if (corpus.empty()) GTEST_SKIP() << "no corpus at " << VELLUMIX_CORPUS_DIR;
+  if (!HaveMido() || !fs::exists(kMidicsv)) GTEST_SKIP() << "python3-mido or midicsv missing";
+  for (const auto& file : corpus) {
+    test::TempFolder data;
+    const std::string dir = data.path().string();
+    auto read = test::RunCli({"--data-dir", dir, "read-scores", file.string()});
+    if (read.status != 0) {
+      EXPECT_EQ(read.status, 1) << file << read.err;
+      continue;
+    }
+    const std::string out = data.slashed() + "out.mid";
+    auto r = test::RunCli({"--data-dir", dir, "read-old-data", "-o", out});
+    ASSERT_EQ(r.status, 0) << file << "\n" << r.err;
+    // One track per instrument file the reading wrote, plus the conductor.
+    const std::string summary = read.out;
+    const auto at = summary.find("instrument files:");
+    std::istringstream numbers(summary.substr(at + 17, summary.find('\n', at) - at - 17));
+    int instruments = 0, n = 0;
+    while (numbers >> n) ++instruments;
+
+    auto mido = test::RunProgram(kPython, {"-c", kMidoScript, out});
+    ASSERT_EQ(mido.status, 0) << file << mido.err;
+    std::istringstream in(mido.out);
+    int type = -1, tracks = -1, on = -1, off = -1, unbalanced = -1;
+    in >> type >> tracks >> on >> off >> unbalanced;
+    EXPECT_EQ(type, 1) << file;
+    EXPECT_EQ(tracks, instruments + 1) << file;
+    EXPECT_GT(on, 0) << file;
+    EXPECT_EQ(on, off) << file;
+    EXPECT_EQ(unbalanced, 0) << file;
+    EXPECT_EQ(test::RunProgram(kMidicsv, {out}).status, 0) << file;
+  }
+}
+
+}  // namespace
+}  // namespace vellumix
