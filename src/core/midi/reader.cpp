@@ -65,6 +65,7 @@ std::optional<MidiTrack> ReadTrack(std::span<const std::uint8_t> body) {
     const auto first = c.Peek();
     if (!delta || !first) return std::nullopt;
     tick += *delta;
+    track.endTick = tick;
     MidiEvent e;
     e.tick = tick;
     if (*first < 0x80) {

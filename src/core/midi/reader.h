@@ -21,7 +21,8 @@ struct MidiEvent {
 
 struct MidiTrack {
   std::vector<MidiEvent> events;
-  bool endOfTrack = false;  // closed by FF 2F 00 (which is not kept in events)
+  bool endOfTrack = false;   // closed by FF 2F 00 (which is not kept in events)
+  std::int64_t endTick = 0;  // tick of the end of track, or of the last event without one
 };
 
 struct MidiFile {
