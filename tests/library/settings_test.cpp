@@ -179,6 +179,9 @@ TEST_F(LibraryFiles, FilesAreFoundWithoutRegardToLetterCase) {
   WriteFile(File("options.dat"), EncodeOptions(Unusual()));
   WriteFile(File("Defaults.Dat"), kBuiltInDefaults);
   WriteFile(File("template.dat"), Concat({Hex("36010000 05"), Bytes("Organ")}));
+  // The template it names, with no instruments.
+  WriteFile(File("organ.tpl"),
+            Concat({Hex("36010000 05"), Bytes("Organ"), Hex("00000000 00000000")}));
   ASSERT_TRUE(lib.ReloadLibrary());
   EXPECT_EQ(lib.options, Unusual());
   EXPECT_EQ(lib.selectedTemplate, "Organ");
@@ -186,7 +189,7 @@ TEST_F(LibraryFiles, FilesAreFoundWithoutRegardToLetterCase) {
   // Saving replaces the file that was found rather than adding a second one.
   ASSERT_TRUE(lib.SaveOptions(Options{}));
   EXPECT_EQ(test::Entries(scratch.path()),
-            (std::vector<std::string>{"Defaults.Dat", "options.dat", "template.dat"}));
+            (std::vector<std::string>{"Defaults.Dat", "options.dat", "organ.tpl", "template.dat"}));
   EXPECT_EQ(ReadFile(File("options.dat")), kBuiltInOptions);
 }
 

@@ -141,6 +141,7 @@ bool SettingsLibrary::Create(const std::string& commandLineFolder, bool installF
   options = Options{};
   defaults = Defaults{};
   selectedTemplate = kNoTemplate;
+  instruments.Reset(defaults.tempo);
   bankProgramListFile.clear();
   startingTempo = defaults.tempo;
   LibraryFolder.clear();
@@ -155,7 +156,7 @@ bool SettingsLibrary::Create(const std::string& commandLineFolder, bool installF
 
   if (!LoadOptions()) return false;
   defaults = Defaults{};
-  if (!LoadDefaults() || !LoadTemplateSelection()) return false;
+  if (!LoadDefaults() || !LoadTemplate()) return false;
   bankProgramListFile = "GS.PRG";
   return true;
 }
@@ -207,6 +208,17 @@ bool SettingsLibrary::LoadTemplateSelection() {
                   });
 }
 
+bool SettingsLibrary::LoadTemplate() {
+  return instruments.LoadTemplate(host_, LibraryFolder, defaults.tempo, selectedTemplate) !=
+         TemplateLoad::kFailed;
+}
+
+bool SettingsLibrary::SelectTemplate(const std::string& name) {
+  if (!WriteTemplateSelection(host_, LibraryFolder, name)) return false;
+  selectedTemplate = name;
+  return true;
+}
+
 bool SettingsLibrary::SaveOptions(const Options& values, std::string* error,
                                   bool* multipleSystemsChanged) {
   if (multipleSystemsChanged) *multipleSystemsChanged = false;
@@ -244,7 +256,7 @@ bool SettingsLibrary::SaveDefaults(const Defaults& values, std::string* error) {
 }
 
 bool SettingsLibrary::ReloadLibrary() {
-  if (!LoadOptions() || !LoadDefaults() || !LoadTemplateSelection()) return false;
+  if (!LoadOptions() || !LoadDefaults() || !LoadTemplate()) return false;
   startingTempo = defaults.tempo;
   return true;
 }

@@ -1,6 +1,6 @@
 // The document's settings subsystem: where the library lives (the user data folder, the library
 // folder chosen in it, "prefs.dat") and the settings loaded from it (OPTIONS.DAT, DEFAULTS.DAT,
-// the selected template's name).
+// the selected template and its instrument table).
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,11 @@
 #include <vector>
 
 #include "library/settings.h"
+#include "library/templates.h"
 
 namespace vellumix {
 
 class Host;
-
-inline constexpr const char* kNoTemplate = "[None]";
 
 class SettingsLibrary {
  public:
@@ -44,6 +43,13 @@ class SettingsLibrary {
   bool LoadOptions();
   bool LoadDefaults();
   bool LoadTemplateSelection();
+  // TEMPLATE.DAT and the selected template into `instruments` (default tempo from `defaults`).
+  // False only when TEMPLATE.DAT can't be read; a template that can't be loaded falls back to
+  // "[None]" after its message.
+  bool LoadTemplate();
+  // Select Template's OK: writes TEMPLATE.DAT naming `name` and takes it as the selection (the
+  // table follows at the next reload). False after message 10, or for an empty name.
+  bool SelectTemplate(const std::string& name);
 
   // Validate and write the file, then take the values. False with `error` set when a value is out
   // of range (nothing written), or after message 10 when the file can't be written (old values
@@ -52,8 +58,9 @@ class SettingsLibrary {
                    bool* multipleSystemsChanged = nullptr);
   bool SaveDefaults(const Defaults& values, std::string* error = nullptr);
 
-  // The start of every run: OPTIONS.DAT, DEFAULTS.DAT, TEMPLATE.DAT in order, stopping with false
-  // at the first that fails; on success the starting tempo is the default tempo.
+  // The start of every run: OPTIONS.DAT, DEFAULTS.DAT, TEMPLATE.DAT (with the selected template)
+  // in order, stopping with false at the first that fails; on success the starting tempo is the
+  // default tempo.
   bool ReloadLibrary();
 
   // The sub-folders of the user data folder, sorted without regard to letter case.
@@ -75,6 +82,7 @@ class SettingsLibrary {
   Options options;
   Defaults defaults;
   std::string selectedTemplate = kNoTemplate;
+  InstrumentTable instruments;  // the selected template's instruments
   std::string bankProgramListFile;
   std::int32_t startingTempo = Defaults{}.tempo;  // the running tempo a run starts with
 

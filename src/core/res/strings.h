@@ -59,6 +59,10 @@ enum MessageId : int {
   kCannotCreateFolder = 20004,
   kStaffOutOfRange = 20005,
   kLibraryFileExists = 20006,
+  kTooManyInstruments = 20007,
+  kProgramNumberOutOfRange = 20008,
+  kValueOutOfRangeInFile = 20009,
+  kNoSuchLine = 20010,
 };
 
 // The text of message `id`, or an empty view when the table has no such entry.
