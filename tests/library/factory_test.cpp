@@ -27,9 +27,11 @@ std::map<std::string, ByteVector> ByName(const std::vector<FactoryFile>& files) 
   return out;
 }
 
-// Symbol files have tests of their own; these look at the rest.
+// Symbol, template and map files have tests of their own; these look at the rest.
 bool IsSymbolFile(const std::string& name) {
-  return name.ends_with(".SBL") || name.ends_with(".TBL");
+  for (const char* ext : {".SBL", ".TBL", ".TPL", ".INS", ".MAP"})
+    if (name.ends_with(ext)) return true;
+  return false;
 }
 std::vector<std::string> WithoutSymbols(std::vector<std::string> names) {
   std::erase_if(names, IsSymbolFile);

@@ -1,6 +1,7 @@
 #include "library/factory.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <set>
 #include <string_view>
@@ -8,8 +9,10 @@
 
 #include "library/archive.h"
 #include "library/internal/factory_sources.h"
+#include "library/percussion_maps.h"
 #include "library/settings.h"
 #include "library/symbols.h"
+#include "library/templates.h"
 #include "platform/files.h"
 #include "platform/host.h"
 #include "res/strings.h"
@@ -113,6 +116,123 @@ bool ParseSymbols(const internal::FactorySource& s, std::vector<FactoryFile>& ou
   return true;
 }
 
+bool Fail(std::string* error, const internal::FactorySource& s, std::string_view what) {
+  if (error) *error = std::string(s.name) + ": " + std::string(what);
+  return false;
+}
+
+// Adds a file unless one of that name (any letter case) is there: the same bytes are one file
+// named twice, other bytes a conflict.
+bool AddFile(std::vector<FactoryFile>& out, std::size_t first, FactoryFile file) {
+  for (auto it = out.begin() + static_cast<std::ptrdiff_t>(first); it != out.end(); ++it)
+    if (files::EqualNoCase(it->name, file.name)) return it->bytes == file.bytes;
+  out.push_back(std::move(file));
+  return true;
+}
+
+// Templates: "template = NAME" starts one, "defaultTempo = N" sets its tempo, "instrument =
+// STAVE NAME" starts an instrument of it whose fields the following lines set by name. Every
+// record must pass its editor's checks.
+bool ParseTemplates(const internal::FactorySource& s, std::vector<FactoryFile>& out,
+                    std::string* error) {
+  std::vector<TemplateRecord> templates;
+  std::vector<std::vector<InstrumentRecord>> instruments;
+  std::set<std::string, std::less<>> seen;  // fields given for the current instrument
+  for (const auto& line : ContentLines(s)) {
+    auto eq = line.find('=');
+    if (eq == std::string::npos) return Fail(error, s, line);
+    std::string_view key = Trim(std::string_view(line).substr(0, eq));
+    std::string_view value = Trim(std::string_view(line).substr(eq + 1));
+    bool ok = true;
+    if (key == "template") {
+      templates.emplace_back().name = std::string(value);
+      instruments.emplace_back();
+    } else if (key == "defaultTempo") {
+      std::int32_t tempo = 0;
+      auto [p, ec] = std::from_chars(value.data(), value.data() + value.size(), tempo);
+      ok = !templates.empty() && ec == std::errc() && p == value.data() + value.size() &&
+           !value.empty();
+      if (ok) templates.back().defaultTempo = tempo;
+    } else if (key == "instrument") {
+      ok = !templates.empty();
+      if (ok) instruments.back().emplace_back().staveName = std::string(value);
+      seen.clear();
+    } else {
+      ok = !templates.empty() && !instruments.back().empty() && key != "staveName" &&
+           seen.emplace(key).second && SetField(instruments.back().back(), key, value);
+    }
+    if (!ok) return Fail(error, s, line);
+  }
+  const std::size_t first = out.size();
+  for (std::size_t t = 0; t < templates.size(); ++t) {
+    for (const auto& ins : instruments[t]) {
+      const std::string name = InstrumentName(ins.staveName, ins.staveId);
+      if (auto bad = ValidateInstrument(ins)) return Fail(error, s, name + " " + bad->field);
+      if (!AddFile(out, first, {name + ".INS", EncodeInstrument(ins)}))
+        return Fail(error, s, name + " twice");
+      templates[t].instruments.push_back(name);
+    }
+    if (auto bad = ValidateTemplate(templates[t]))
+      return Fail(error, s, templates[t].name + " " + bad->field);
+    if (!AddFile(out, first, {templates[t].name + ".TPL", EncodeTemplate(templates[t])}))
+      return Fail(error, s, templates[t].name + " twice");
+  }
+  return true;
+}
+
+// A note given by name ("F5") or number.
+std::optional<std::int32_t> Note(std::string_view text) {
+  if (auto n = NoteNumber(text)) return *n;
+  std::int32_t v = 0;
+  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || ec != std::errc() || p != text.data() + text.size()) return std::nullopt;
+  return v;
+}
+
+// Map setups: "setup = NAME" starts one; "map = WRITTEN, PLAYED, CHANNEL, NAME" adds a map at
+// its sorted place. A written pitch twice would leave one of its maps unused.
+bool ParseMapSetups(const internal::FactorySource& s, std::vector<FactoryFile>& out,
+                    std::string* error) {
+  std::vector<MapSetup> setups;
+  std::vector<std::set<std::int32_t>> pitches;
+  for (const auto& line : ContentLines(s)) {
+    auto eq = line.find('=');
+    if (eq == std::string::npos) return Fail(error, s, line);
+    std::string_view key = Trim(std::string_view(line).substr(0, eq));
+    std::string_view value = Trim(std::string_view(line).substr(eq + 1));
+    if (key == "setup") {
+      setups.emplace_back().name = std::string(value);
+      pitches.emplace_back();
+      continue;
+    }
+    std::string_view parts[4];
+    for (int i = 0; i < 3; ++i) {
+      auto comma = value.find(',');
+      if (comma == std::string_view::npos) return Fail(error, s, line);
+      parts[i] = Trim(value.substr(0, comma));
+      value.remove_prefix(comma + 1);
+    }
+    parts[3] = Trim(value);
+    auto written = Note(parts[0]);
+    auto played = Note(parts[1]);
+    std::int32_t channel = 0;
+    auto [p, ec] = std::from_chars(parts[2].data(), parts[2].data() + parts[2].size(), channel);
+    bool ok = key == "map" && !setups.empty() && written && played && ec == std::errc() &&
+              p == parts[2].data() + parts[2].size() && !parts[2].empty();
+    if (!ok) return Fail(error, s, line);
+    MapSetup::Map map{std::string(parts[3]), *written, *played, channel};
+    if (ValidateMap(map) || !pitches.back().insert(*written).second) return Fail(error, s, line);
+    setups.back().Insert(map);
+  }
+  const std::size_t first = out.size();
+  for (const auto& setup : setups) {
+    if (auto bad = ValidateMapSetup(setup)) return Fail(error, s, setup.name + " " + bad->field);
+    if (!AddFile(out, first, {setup.name + ".MAP", EncodeMapSetup(setup)}))
+      return Fail(error, s, setup.name + " twice");
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<FactoryFile> FactoryFiles(std::string* error) {
@@ -144,6 +264,10 @@ std::vector<FactoryFile> FactoryFiles(std::string* error) {
                      std::vector<std::uint8_t>(text.begin(), text.end())});
     } else if (name == "symbols.txt") {
       if (!ParseSymbols(s, out, error)) return {};
+    } else if (name == "templates.txt") {
+      if (!ParseTemplates(s, out, error)) return {};
+    } else if (name == "mapsetups.txt") {
+      if (!ParseMapSetups(s, out, error)) return {};
     } else if (EndsWith(name, ".PCH")) {
       // Bank/program lists are installed line for line: no comments in them.
       std::string text = files::JoinLinesCrLf(files::SplitLines(Text(s)));
