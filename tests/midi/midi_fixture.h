@@ -80,8 +80,8 @@ class MidiWriterTest : public ::testing::Test {
   }
 
   // Writes the piece in the calling order of a run; empty when a step failed.
-  Bytes Write(const Piece& piece, MidiFileType type) {
-    writer.Reset();
+  Bytes Write(const Piece& piece, MidiFileType type, bool reset = true) {
+    if (reset) writer.Reset();
     MidiOutput output;
     if (!Open(output)) return {};
     for (const Track& t : piece.tracks)

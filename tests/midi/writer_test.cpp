@@ -86,6 +86,11 @@ TEST_F(MidiWriterTest, HeaderCountsTheConductorAndEveryInstrumentChunk) {
   ASSERT_GE(bytes.size(), 14u);
   EXPECT_EQ(Bytes(bytes.begin() + 8, bytes.begin() + 14), B({0, 1, 0, 4, 0, 0x78}));
   EXPECT_EQ(ReadMidiFile(bytes)->tracks.size(), 4u);
+  // The next file counts its own tracks.
+  piece.tracks.resize(1);
+  const Bytes next = Write(piece, MidiFileType::kType1, false);
+  ASSERT_GE(next.size(), 14u);
+  EXPECT_EQ(next[11], 2);
 }
 
 TEST_F(MidiWriterTest, VariableLengthQuantities) {

@@ -331,6 +331,7 @@ bool MidiWriter::WriteHeaderAndConductor(MidiFileType type, std::span<const CBar
   const bool type1 = type == MidiFileType::kType1;
   // The chunks actually written, so that the header never promises a track that is not there.
   const int tracks = type1 ? std::min(1 + instrumentChunks_, 0xFFFF) : 1;
+  instrumentChunks_ = 0;  // counted afresh for the next file
   Bytes header = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, static_cast<std::uint8_t>(type1 ? 1 : 0)};
   header.push_back(static_cast<std::uint8_t>(tracks >> 8));
   header.push_back(static_cast<std::uint8_t>(tracks));

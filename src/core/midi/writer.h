@@ -114,7 +114,7 @@ class MidiWriter {
 
   // The bytes built so far in buffer `index`.
   const std::vector<std::uint8_t>& TrackBuffer(int index) const;
-  // Instrument chunks written to the track file since Reset.
+  // Instrument chunks written to the track file for the file whose header is still to come.
   int InstrumentChunks() const { return instrumentChunks_; }
 
  private:
