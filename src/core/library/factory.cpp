@@ -11,6 +11,7 @@
 #include "library/internal/factory_sources.h"
 #include "library/percussion_maps.h"
 #include "library/settings.h"
+#include "library/specials.h"
 #include "library/symbols.h"
 #include "library/templates.h"
 #include "platform/files.h"
@@ -127,6 +128,39 @@ bool AddFile(std::vector<FactoryFile>& out, std::size_t first, FactoryFile file)
   for (auto it = out.begin() + static_cast<std::ptrdiff_t>(first); it != out.end(); ++it)
     if (files::EqualNoCase(it->name, file.name)) return it->bytes == file.bytes;
   out.push_back(std::move(file));
+  return true;
+}
+
+// Special records: "special = NAME" starts one, "field = value" lines fill it. Each must pass
+// the Edit Special dialog's checks; the file is named as the dialog names it.
+bool ParseSpecials(const internal::FactorySource& s, std::vector<FactoryFile>& out,
+                   std::string* error) {
+  std::vector<SpecialRecord> records;
+  std::vector<std::set<std::string, std::less<>>> seen;
+  for (const auto& line : ContentLines(s)) {
+    auto eq = line.find('=');
+    std::string_view key = Trim(std::string_view(line).substr(0, eq));
+    std::string_view value =
+        eq == std::string::npos ? std::string_view() : Trim(std::string_view(line).substr(eq + 1));
+    bool ok = eq != std::string::npos;
+    if (ok && key == "special") {
+      records.emplace_back();
+      seen.emplace_back();
+      ok = SetField(records.back(), "fileName", value);
+    } else if (ok) {
+      ok = !records.empty() && key != "fileName" && seen.back().emplace(key).second &&
+           SetField(records.back(), key, value);
+    }
+    if (!ok) return Fail(error, s, line);
+  }
+  const std::size_t first = out.size();
+  for (auto r : records) {
+    std::string name = SpecialFileName(r.fileName, "");
+    r.fileName = name.substr(0, name.size() - 4);
+    auto bad = ValidateSpecial(r);
+    if (bad || r.fileName.empty() || !AddFile(out, first, {name, EncodeSpecial(r)}))
+      return Fail(error, s, name + (bad ? " " + bad->field : ""));
+  }
   return true;
 }
 
@@ -264,6 +298,8 @@ std::vector<FactoryFile> FactoryFiles(std::string* error) {
                      std::vector<std::uint8_t>(text.begin(), text.end())});
     } else if (name == "symbols.txt") {
       if (!ParseSymbols(s, out, error)) return {};
+    } else if (name == "specials.txt") {
+      if (!ParseSpecials(s, out, error)) return {};
     } else if (name == "templates.txt") {
       if (!ParseTemplates(s, out, error)) return {};
     } else if (name == "mapsetups.txt") {
