@@ -199,9 +199,6 @@ TEST_F(RulesTest, NamedSpecialIsKeptForTheSpecials) {
   EXPECT_EQ(engine.Rule().special, "TRILL [Strings].SSL");
   EXPECT_TRUE(engine.Rule().itemPlaced);  // only a rule without a special starts afresh
   EXPECT_EQ(Controls().size(), 0u);
-  EXPECT_EQ(Engine::SpecialFileName("TRILL [Strings].SSL"), "TRILL.SSL");
-  EXPECT_EQ(Engine::SpecialFileName("ACCEL.SSL"), "ACCEL.SSL");
-  EXPECT_EQ(Engine::SpecialFileName("[odd].SSL"), ".SSL");
 }
 
 // --- Bad libraries ---

@@ -111,13 +111,6 @@ bool Engine::MetronomeMarkTempo(std::string_view text, std::int32_t& tempo) {
   return true;
 }
 
-std::string Engine::SpecialFileName(std::string_view special) {
-  const std::size_t bracket = special.find('[');
-  if (bracket == std::string_view::npos) return std::string(special);
-  // The bracketed library follows a blank, which goes with it.
-  return std::string(special.substr(0, bracket == 0 ? 0 : bracket - 1)) + ".SSL";
-}
-
 std::int32_t Engine::AbsoluteTickAt(float x) const {
   return ToTick(static_cast<double>(barStartTick_) + ToTick(StartTickAt(x)));
 }
@@ -127,7 +120,7 @@ void Engine::ApplySymbolRules(const TrackLine& item) {
   float x = item.Position();
   if (!(x >= 0.0f)) x = 0.0f;
   if (code == kSymbol) {
-    if (options_.interpretCode9Symbols) ApplyCode9Symbol(item.Field(2), x, false);
+    if (options_.interpretCode9Symbols) ApplyCode9Symbol(item, item.Field(2), x, false);
   } else if (code == kText) {
     ApplyText(item, x);
   } else if (code == kNote) {
@@ -149,17 +142,17 @@ void Engine::ApplyNoteRules(const TrackLine& item, float x) {
   if (articulation != kFermataArticulation && !grace) CancelFermata(x, duration);
   if (articulation >= 1 && articulation <= static_cast<int>(kArticulationSymbols.size())) {
     const int symbol = kArticulationSymbols[static_cast<std::size_t>(articulation - 1)];
-    ApplyCode9Symbol(static_cast<float>(symbol), x, articulation == kFermataArticulation);
+    ApplyCode9Symbol(item, static_cast<float>(symbol), x, articulation == kFermataArticulation);
   }
   const int accidental = ReduceAccidentalCode(item.Field(3));
   if (accidental >= 6 && accidental <= 9)
-    ApplyCode9Symbol(static_cast<float>(kSpecialAccidentalSymbolBase + accidental), x, false);
+    ApplyCode9Symbol(item, static_cast<float>(kSpecialAccidentalSymbolBase + accidental), x, false);
 }
 
 void Engine::ApplyRestRules(const TrackLine& item, float x) {
   const float restCode = item.Field(3);
   if (restCode == -1.0f || restCode == -2.0f) {
-    ApplyCode9Symbol(kFermataSymbol, x, true);
+    ApplyCode9Symbol(item, kFermataSymbol, x, true);
   } else if (restCode == 0.0f) {
     CancelFermata(x, item.Field(2));
   }
@@ -186,10 +179,10 @@ void Engine::ApplyText(const TrackLine& item, float x) {
   }
   if (record.tempoLevel > 0) tempo_ = previousTempo_;
   TakeRule(record);
-  ApplyRule(x, false);
+  ApplyRule(item, x, false);
 }
 
-void Engine::ApplyCode9Symbol(float n, float x, bool fermata) {
+void Engine::ApplyCode9Symbol(const TrackLine& item, float n, float x, bool fermata) {
   bool found = false;
   if (symbols_ != nullptr && n >= 1.0f && n < 1000.0f) {
     found = symbols_->LookUpCode9Symbol(static_cast<std::int32_t>(n)) == 1;
@@ -203,7 +196,7 @@ void Engine::ApplyCode9Symbol(float n, float x, bool fermata) {
   } else {
     ClearRuleValues();
   }
-  ApplyRule(x, fermata);
+  ApplyRule(item, x, fermata);
 }
 
 void Engine::TakeRule(const SymbolRecord& record) {
@@ -244,7 +237,8 @@ void Engine::MoveRunningState() {
   if (rule_.velocityLevel != 0) SetVelocity(rule_.velocityLevel);
   if (velocity_ + rule_.velocityOffset > 0) SetVelocity(velocity_ + rule_.velocityOffset);
   if (rule_.tempoLevel != 0) tempo_ = rule_.tempoLevel;
-  if (tempo_ + rule_.tempoOffset > 0) tempo_ = std::min(tempo_ + rule_.tempoOffset, kMaxTempo);
+  const long long moved = static_cast<long long>(tempo_) + rule_.tempoOffset;
+  if (moved > 0) tempo_ = static_cast<std::int32_t>(std::min<long long>(moved, kMaxTempo));
   SetTransposition(transposition_ + rule_.pitchOffset);
   if (rule_.duration != 0) noteLength_ = rule_.duration;
   rule_.duration = 0;
@@ -259,7 +253,7 @@ void Engine::MoveRunningState() {
   }
 }
 
-void Engine::ApplyRule(float x, bool fermata) {
+void Engine::ApplyRule([[maybe_unused]] const TrackLine& item, float x, bool fermata) {
   const std::string& special = rule_.special;
   if (special == kSpecialATempo) {
     tempo_ = previousTempo_;
@@ -274,7 +268,7 @@ void Engine::ApplyRule(float x, bool fermata) {
       AddTempo({AbsoluteTickAt(x), std::min(tempos_.front().tempo, kMaxTempo), 0});
     return;
   }
-  // A named special is started by the specials from Rule().special.
+  // A named special: the specials start it at `item` from Rule().special.
   if (!IsNoSpecial(special)) return;
 
   rule_.itemPlaced = false;
@@ -332,9 +326,10 @@ void Engine::IssueTempoSetting(std::int32_t tick, bool fermata) {
     AddTempo({tick, rule_.tempoLevel, state});
     made = true;
   } else if (rule_.tempoOffset != 0) {
-    const std::int32_t value = rule_.permanent ? tempo_ : tempo_ + rule_.tempoOffset;
+    const long long value =
+        rule_.permanent ? tempo_ : static_cast<long long>(tempo_) + rule_.tempoOffset;
     if (value >= 1) {
-      AddTempo({tick, std::min(value, kMaxTempo), state});
+      AddTempo({tick, static_cast<std::int32_t>(std::min<long long>(value, kMaxTempo)), state});
       made = true;
     }
   }
