@@ -1,3 +1,4 @@
+#include "engine/percussion.h"
 #include "library/percussion_maps.h"
 
 #include <gtest/gtest.h>

@@ -15,7 +15,6 @@
 namespace vellumix {
 
 class Host;
-class PercussionMap;
 
 inline constexpr std::int32_t kMaxMapChannel = 64;  // the "Use Midi Channel" list: "", 1 … 64
 
@@ -91,13 +90,5 @@ bool WriteMapSetup(Host& host, const std::string& folder, const MapSetup& setup,
                    std::string* error = nullptr);
 // Every "%s*.MAP" name without extension, sorted without regard to letter case.
 std::vector<std::string> MapSetupChoices(const std::string& folder);
-
-// The engine's map from a setup, in list order: channels 1 to 16 kept, others 0 (the
-// instrument's own channel).
-void FillPercussionMap(const MapSetup& setup, PercussionMap& out);
-// The track start's load: empties `out`, then fills it from the named setup. False after the
-// setup's message, with `out` empty.
-bool LoadPercussionMap(Host& host, const std::string& folder, const std::string& name,
-                       PercussionMap& out);
 
 }  // namespace vellumix
