@@ -27,9 +27,9 @@ std::map<std::string, ByteVector> ByName(const std::vector<FactoryFile>& files) 
   return out;
 }
 
-// Symbol, template and map files have tests of their own; these look at the rest.
+// Symbol, special, template and map files have tests of their own; these look at the rest.
 bool IsSymbolFile(const std::string& name) {
-  for (const char* ext : {".SBL", ".TBL", ".TPL", ".INS", ".MAP"})
+  for (const char* ext : {".SBL", ".TBL", ".SSL", ".TPL", ".INS", ".MAP"})
     if (name.ends_with(ext)) return true;
   return false;
 }
