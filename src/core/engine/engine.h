@@ -179,9 +179,37 @@ class Engine {
   const Defaults& defaults() const { return defaults_; }
 
   // --- Specials: public part ---
+  // The library specials are loaded from; without one no special starts.
+  void SetSpecialsLibrary(class SpecialLibrary* specials) { specials_ = specials; }
+  // Before each track's first item, after StartTrack: forgets the previous track's specials.
+  void StartTrackSpecials();
+  // The lines of the current track file after the item about to be interpreted, to the file's
+  // end (the relative changes count the notes ahead, a tremolo reads its second chord). Set
+  // before each InterpretItem; the lines must outlive that call.
+  void SetLinesAhead(std::span<const std::string> lines) { linesAhead_ = lines; }
+  // A symbol's or text's rule names a special ("ACCEL.SSL", "CRESC [Strings].SSL"): loads it into
+  // its slot and starts it at `item`.
+  void StartNamedSpecial(const std::string& name, const TrackLine& item);
+  // The user cancelled while a special or its terminating symbol was read: the run stops.
+  bool SpecialsCancelled() const { return specialsCancelled_; }
   // --- end of specials: public part ---
 
   // --- Symbol rules: public part ---
+  // The library rules are looked up in; without one every code 9 symbol reads as a cleared rule
+  // and no text is a symbol.
+  void SetSymbolLibrary(class SymbolLibrary* symbols) { symbols_ = symbols; }
+  // Before each track's first item, after StartTrack: the instrument's "Convert lyrics"; forgets
+  // what the previous track's rules left behind.
+  void StartTrackRules(bool convertLyrics);
+  // The smallest position of any note, rest or clef of the file group: no lyric lies left of it.
+  void SetLyricsLeftLimit(float position) { lyricsLeftLimit_ = position; }
+  // The user cancelled while a symbol file was read: the run stops.
+  bool SymbolLookupCancelled() const { return lookupCancelled_; }
+  // The controller relative changes act on, as the last rule chose it; 0 for none.
+  int CurrentController() const { return currentController_; }
+  // False when `text` holds no note glyph. Otherwise `tempo` receives the mark's tempo in quarter
+  // notes per minute, at most 500; 0 when the mark carries no number.
+  static bool MetronomeMarkTempo(std::string_view text, std::int32_t& tempo);
   // --- end of symbol rules: public part ---
 
  private:
@@ -233,11 +261,76 @@ class Engine {
   bool PlaySlotSpecial(const SoundingNote& note);
   bool PlayTrill(const SoundingNote& note);
   bool PlayTremolo(const SoundingNote& note);
+  // What a relative change moves, and by how much at each note position.
+  enum class Change { kNone, kVelocity, kTempo, kBender, kController };
+  struct SpanChange {
+    Change kind = Change::kNone;
+    std::int32_t amount = 0;
+    int controller = 0;
+  };
+  struct ScanResult {
+    int notes = 0;
+    bool found = false;
+    int symbol = -1;         // the until symbol found, or -1
+    std::int32_t tempo = 0;  // a metronome mark's tempo when it ended the scan, else 0
+    float largest = 0.0f;    // the largest position read before the terminating line
+  };
+  // Loads `name` into `slot` unless it is there already; false leaves the slot inactive.
+  bool LoadIntoSlot(const char* name, int slot);
+  void StartChange(int slot, float start, float limit, bool withinSystem);
+  ScanResult ScanAhead(float start, float limit, int slot, const std::string& until,
+                       bool withinSystem) const;
+  void ApplyChange(int slot, const SoundingNote& note);
+  bool PlaySlot(int slot, const SoundingNote& note);
+  // Plays the pattern from the note's start to `end`; false when it has no step to play.
+  bool PlayPattern(const struct SpecialRecord& pattern, const SoundingNote& note, int unit,
+                   float end);
+  void StartOneNoteTremolo(const TrackLine& item);
+  void StartTwoNoteTremolo(const TrackLine& item);
+
+  class SpecialLibrary* specials_ = nullptr;
+  std::span<const std::string> linesAhead_;
+  bool specialsCancelled_ = false;
+  std::array<SpanChange, kSpanSlotCount> changes_{};
+  bool diatonicTrill_ = false;
+  std::int32_t bend_ = 0;  // the running bender of a bender change, -8192..8191
+  // Tremolo: one note (the loaded special at `tremoloUnit_`) or two chords alternating.
+  bool tremoloTwoNotes_ = false;
+  int tremoloUnit_ = 60;
+  float tremoloFirst_ = 0.0f;  // positions of the two chords
+  float tremoloSecond_ = 0.0f;
+  std::size_t tremoloIndex_ = 0;  // notes of the first chord played so far
+  std::vector<TrackLine> tremoloSecondChord_;
   // --- end of specials ---
 
   // --- Symbol rules, tempo marks and lyrics (engine/rules.cpp) ---
   void ApplySymbolRules(const TrackLine& item);
   bool ConvertLyric(const TrackLine& item);
+  void ApplyNoteRules(const TrackLine& item, float x);
+  void ApplyRestRules(const TrackLine& item, float x);
+  void ApplyText(const TrackLine& item, float x);
+  // Looks symbol `n` up for `item` (a number the library can't hold reads as not found) and
+  // applies it.
+  void ApplyCode9Symbol(const TrackLine& item, float n, float x, bool fermata);
+  void TakeRule(const struct SymbolRecord& record);
+  void ClearRuleValues();
+  void MoveRunningState();
+  void ApplyRule(const TrackLine& item, float x, bool fermata);
+  void IssueChannelSettings(float x, std::int32_t tick);
+  void IssueTempoSetting(std::int32_t tick, bool fermata);
+  void ApplyMetronomeMark(float x, std::int32_t tempo);
+  void CancelFermata(float x, float duration);
+  std::int32_t AbsoluteTickAt(float x) const;
+
+  class SymbolLibrary* symbols_ = nullptr;
+  bool convertLyrics_ = false;
+  float lyricsLeftLimit_ = 0.0f;
+  bool lookupCancelled_ = false;
+  int currentController_ = 0;
+  // Where the last bank/program change was made, so that the notes of one chord send it once.
+  bool bankProgramMarked_ = false;
+  std::int32_t bankProgramBar_ = 0;  // the bar's start tick
+  float bankProgramPosition_ = 0.0f;
   // --- end of symbol rules ---
 
   Host& host_;

@@ -253,7 +253,7 @@ void Engine::MoveRunningState() {
   }
 }
 
-void Engine::ApplyRule([[maybe_unused]] const TrackLine& item, float x, bool fermata) {
+void Engine::ApplyRule(const TrackLine& item, float x, bool fermata) {
   const std::string& special = rule_.special;
   if (special == kSpecialATempo) {
     tempo_ = previousTempo_;
@@ -268,8 +268,10 @@ void Engine::ApplyRule([[maybe_unused]] const TrackLine& item, float x, bool fer
       AddTempo({AbsoluteTickAt(x), std::min(tempos_.front().tempo, kMaxTempo), 0});
     return;
   }
-  // A named special: the specials start it at `item` from Rule().special.
-  if (!IsNoSpecial(special)) return;
+  if (!IsNoSpecial(special)) {
+    StartNamedSpecial(std::string(special), item);  // a copy: the special may reset the rule
+    return;
+  }
 
   rule_.itemPlaced = false;
   IssueChannelSettings(x, ToTick(StartTickAt(x)));

@@ -7,6 +7,7 @@
 #include <limits>
 #include <random>
 
+#include "engine/percussion.h"
 #include "engine/track_line.h"
 #include "midi/writer.h"
 #include "platform/files.h"
@@ -89,6 +90,7 @@ class Assembly {
   MidiWriter& writer_;
   MidiOutput& output_;
   MidiFileType type_ = MidiFileType::kType1;
+  PercussionMap map_;
 
   // Per track.
   std::size_t bar_ = 0;
@@ -142,6 +144,19 @@ bool Assembly::ReadBars() {
 TrackInstrument Assembly::Instrument(int number) const {
   TrackInstrument in;
   in.channel = DefaultChannel(number);
+  const InstrumentTable& table = doc_.library.instruments;
+  const InstrumentSlot* slot = table.FindSlot(number);
+  if (!slot) return in;
+  in.slot = static_cast<int>(slot - table.slots.data());
+  in.channel = slot->channel;
+  in.transposition = slot->transposition;
+  in.program = slot->program;
+  in.volume = slot->volume;
+  in.pan = slot->pan;
+  in.port = slot->port;
+  in.convertLyrics = slot->convertLyrics != 0;
+  in.name = slot->staveName;
+  if (slot->usePercussionMap != 0) in.mapName = slot->percussionMapName;
   return in;
 }
 
@@ -260,6 +275,10 @@ bool Assembly::Track(int number) {
 
   const TrackInstrument instrument = number == 0 ? TrackInstrument{} : Instrument(number);
   TrackSetup setup;
+  map_.Clear();
+  if (!instrument.mapName.empty() &&
+      LoadPercussionMap(doc_.host, doc_.library.LibraryFolder, instrument.mapName, map_))
+    setup.percussionMap = &map_;
   setup.number = number;
   setup.instrumentSlot = instrument.slot;
   setup.channel = instrument.channel;
@@ -268,6 +287,8 @@ bool Assembly::Track(int number) {
   setup.startingTempo = engine_.Tempos().empty() ? doc_.library.defaults.tempo
                                                  : engine_.Tempos().front().tempo;
   engine_.StartTrack(setup);
+  engine_.StartTrackRules(instrument.convertLyrics);
+  engine_.StartTrackSpecials();
   const auto& bars = engine_.Bars();
   bar_ = 0;
   engine_.SetBar(bars[0].rightEnd, bars[0].length);
@@ -292,6 +313,8 @@ bool Assembly::Track(int number) {
         return false;
       item = ParseTrackLine(text->lines[i]);
       ++i;
+      // The specials look ahead at what the staff holds next.
+      engine_.SetLinesAhead(std::span<const std::string>(text->lines).subspan(i));
     } else if (repeats && armed_ && IsEndRepeat(bars[bar_].barlineType)) {
       // The file ended in a repeat not yet played: an item past every bar makes the jump.
       item.fields[0] = kSyntheticCode;
@@ -304,6 +327,7 @@ bool Assembly::Track(int number) {
                            item.Position() == kSyntheticPosition;
     const std::size_t before = i;
     Item(item, i);
+    if (engine_.SymbolLookupCancelled() || engine_.SpecialsCancelled()) return false;
     if (synthetic && i == before) break;  // no jump happened: nothing is left
   }
 
@@ -332,7 +356,10 @@ bool Assembly::Run() {
   writer_.Reset();
   engine_.ClearRun();
   if (!ReadBars()) return false;
-  engine_.AddTempo({0, doc_.library.startingTempo, 0});
+  engine_.AddTempo({0, doc_.library.instruments.StartingTempo(doc_.library.defaults.tempo), 0});
+  // Lyrics lie right of the music's left edge; after Read Old Data that edge is not known.
+  engine_.SetLyricsLeftLimit(doc_.trackFiles.AnyWritten() ? doc_.score.State().smallestPosition
+                                                          : 0.0f);
 
   const bool marked = doc_.trackFiles.AnyWritten();
   if (!marked || doc_.trackFiles.Written(kTempoFileNumber)) {

@@ -10,11 +10,15 @@ CVellumixDoc::CVellumixDoc(Host& h)
     : host(h),
       library(h),
       symbols(h, library),
+      specials(h, library, symbols),
       score(h, library.options, library.defaults),
       trackFiles(h),
       systems(h, score, trackFiles, library.options),
       engine(h, library.options, library.defaults),
-      midi(h) {}
+      midi(h) {
+  engine.SetSymbolLibrary(&symbols);
+  engine.SetSpecialsLibrary(&specials);
+}
 
 bool CVellumixDoc::Create(const std::string& dataFolder, bool installFactory) {
   return library.Create(dataFolder, installFactory);
@@ -31,7 +35,10 @@ bool CVellumixDoc::PrepareRun() {
   return symbols.FillCache();
 }
 
-void CVellumixDoc::ReleaseRunData() { symbols.ReleaseCache(); }
+void CVellumixDoc::ReleaseRunData() {
+  symbols.ReleaseCache();
+  specials.Release();
+}
 
 bool CVellumixDoc::ReadFileGroup(std::string& name, int count) {
   if (!score.ReadGroupFiles(name, count)) return false;

@@ -7,6 +7,7 @@
 
 #include "engine/engine.h"
 #include "library/library.h"
+#include "library/specials.h"
 #include "library/symbols.h"
 #include "midi/writer.h"
 #include "platform/host.h"
@@ -49,6 +50,7 @@ class CVellumixDoc {
   Host& host;
   SettingsLibrary library;
   SymbolLibrary symbols;
+  SpecialLibrary specials;
   ScoreInput score;
   TrackFileWriter trackFiles;
   SystemsStage systems;
