@@ -79,6 +79,13 @@ TEST(FactorySymbols, TextsFindTheMarkTheyHold) {
   EXPECT_EQ(lib.Found("sfz"), "fz");
   EXPECT_EQ(lib.Found("_02poco cresc."), "cresc.");
   EXPECT_EQ(lib.symbols.Current().special, "HAIRPINU.SSL");
+  // "decresc." holds "cresc.", yet falls, without an instrument library and in General's.
+  EXPECT_EQ(lib.Found("_02decresc."), "decresc.");
+  EXPECT_EQ(lib.symbols.Current().special, "HAIRPIND.SSL");
+  lib.symbols.SetCurrentInstrumentLibrary(1);  // INSTRUMENTS.DAT line 1: General
+  EXPECT_EQ(lib.Found("_02decresc."), "decresc.");
+  EXPECT_EQ(lib.symbols.Current().special, "HAIRPIND.SSL");
+  lib.symbols.SetCurrentInstrumentLibrary(0);
   EXPECT_EQ(lib.Found("_02a tempo"), "a tempo");
   EXPECT_EQ(lib.symbols.Current().special, "[a tempo]");
   EXPECT_EQ(lib.Found("Tempo I"), "tempo i");
@@ -100,7 +107,8 @@ TEST(FactorySymbols, EveryRecordPassesTheDialogChecks) {
       ++code9;
     } else if (f.name.ends_with(".TBL")) {
       ASSERT_TRUE(record) << f.name;
-      EXPECT_EQ(f.name, SymbolFileName(record->text, ""));
+      const bool bracketed = f.name.find('[') != std::string::npos;
+      EXPECT_EQ(f.name, SymbolFileName(record->text, bracketed ? "General" : ""));
       ++text;
     } else {
       continue;
@@ -110,7 +118,7 @@ TEST(FactorySymbols, EveryRecordPassesTheDialogChecks) {
   }
   EXPECT_EQ(error, "");
   EXPECT_EQ(code9, 31);
-  EXPECT_EQ(text, 13);
+  EXPECT_EQ(text, 14);
 }
 
 }  // namespace

@@ -78,6 +78,7 @@ bool ParseSettings(const internal::FactorySource& s, const std::vector<std::stri
 bool ParseSymbols(const internal::FactorySource& s, std::vector<FactoryFile>& out,
                   std::string* error) {
   std::vector<SymbolRecord> records;
+  std::vector<std::string> brackets;  // the instrument library named in the file name
   std::vector<std::set<std::string, std::less<>>> seen;
   for (const auto& line : ContentLines(s)) {
     auto eq = line.find('=');
@@ -87,9 +88,13 @@ bool ParseSymbols(const internal::FactorySource& s, std::vector<FactoryFile>& ou
     bool ok = eq != std::string::npos;
     if (ok && (key == "symbol" || key == "text")) {
       records.emplace_back();
+      brackets.emplace_back();
       seen.emplace_back();
       records.back().kind = key == "symbol" ? kCode9Symbol : kTextSymbol;
       ok = SetField(records.back(), key == "symbol" ? "number" : "text", value);
+    } else if (ok && key == "bracket") {
+      ok = !records.empty() && !value.empty() && seen.back().emplace(key).second;
+      if (ok) brackets.back() = std::string(value);
     } else if (ok) {
       ok = !records.empty() && key != "kind" && key != "number" && key != "text" &&
            seen.back().emplace(key).second && SetField(records.back(), key, value);
@@ -100,9 +105,11 @@ bool ParseSymbols(const internal::FactorySource& s, std::vector<FactoryFile>& ou
     }
   }
   const std::size_t first = out.size();
-  for (const auto& r : records) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const SymbolRecord& r = records[i];
     const bool code9 = r.kind == kCode9Symbol;
-    std::string name = code9 ? SymbolFileName(r.number, "") : SymbolFileName(r.text, "");
+    std::string name =
+        code9 ? SymbolFileName(r.number, brackets[i]) : SymbolFileName(r.text, brackets[i]);
     auto bad = ValidateSymbol(r);
     bool refused = bad || (code9 && r.number == 0) || (!code9 && r.text.empty());
     bool twice =

@@ -154,6 +154,8 @@ TrackInstrument Assembly::Instrument(int number) const {
   in.volume = slot->volume;
   in.pan = slot->pan;
   in.port = slot->port;
+  // The template counts library lines from 0; the symbol lookups from 1, with 0 for none.
+  in.instrumentLibrary = slot->instrumentLibrary >= 0 ? slot->instrumentLibrary + 1 : 0;
   in.convertLyrics = slot->convertLyrics != 0;
   in.name = slot->staveName;
   if (slot->usePercussionMap != 0) in.mapName = slot->percussionMapName;
@@ -286,6 +288,7 @@ bool Assembly::Track(int number) {
   setup.bankProgram = instrument.program;
   setup.startingTempo = engine_.Tempos().empty() ? doc_.library.defaults.tempo
                                                  : engine_.Tempos().front().tempo;
+  doc_.symbols.SetCurrentInstrumentLibrary(instrument.instrumentLibrary);
   engine_.StartTrack(setup);
   engine_.StartTrackRules(instrument.convertLyrics);
   engine_.StartTrackSpecials();

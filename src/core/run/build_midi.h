@@ -18,6 +18,7 @@ struct TrackInstrument {
   int volume = 100;
   int pan = 64;
   int port = 0;
+  int instrumentLibrary = 0;  // line of INSTRUMENTS.DAT, from 1; 0 for none
   bool convertLyrics = false;
   std::string name;
   std::string mapName;  // empty: no percussion map
