@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -8,6 +9,7 @@
 #include "cli/terminal_host.h"
 #include "library/factory.h"
 #include "library/labels.h"
+#include "midi/reader.h"
 #include "platform/files.h"
 #include "run/document.h"
 #include "run/file_groups.h"
@@ -188,6 +190,27 @@ void PrintSummary(const ReadSummary& summary, const CVellumixDoc& doc) {
             << "intermediate files in: " << doc.trackFiles.Folder() << '\n';
 }
 
+std::string Plural(int n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// One paragraph: what was read, what was written, how long it plays.
+void PrintTranscription(const ReadSummary& summary, const std::string& path) {
+  auto bytes = files::ReadAll(path);
+  std::optional<MidiFile> midi;
+  if (bytes) midi = ReadMidiFile(*bytes);
+  const int tracks = midi ? static_cast<int>(midi->tracks.size()) : 0;
+  const long seconds = midi ? std::lround(PlayingSeconds(*midi)) : 0;
+  char duration[32];
+  std::snprintf(duration, sizeof duration, "%ld:%02ld", seconds / 60, seconds % 60);
+  std::cout << "Transcribed " << Plural(summary.groups, "file group", "file groups") << " ("
+            << Plural(summary.systems, "system", "systems") << ", "
+            << Plural(summary.bars, "bar", "bars") << ") into "
+            << Plural(tracks, "track", "tracks") << " ("
+            << (midi && midi->format == 0 ? "Type 0" : "Type 1") << "), playing " << duration
+            << ": " << path << ", " << (bytes ? bytes->size() : 0) << " bytes.\n";
+}
+
 // The answers and entries of a run; false with the exit status when there is nothing to run.
 bool PrepareInputs(const RunInputs& run, Answers& answers, int& status) {
   std::string error;
@@ -256,10 +279,7 @@ int TranscribeCommand(const GlobalOptions& global, const RunInputs& run,
   const std::string path = std::filesystem::absolute(output).string();
   ReadSummary summary;
   status = Outcome(host, Transcribe(doc, entries, path, summary));
-  if (status == kExitDone) {
-    PrintSummary(summary, doc);
-    std::cout << "wrote " << path << '\n';
-  }
+  if (status == kExitDone) PrintTranscription(summary, path);
   return status;
 }
 

@@ -18,7 +18,18 @@ int main(int argc, char** argv) {
                  "~/.local/share/vellumix3)");
   app.add_flag("-v,--verbose", global.verbose, "Show every status text on its own line");
 
+  app.footer(
+      "Examples:\n"
+      "  vellumix-cli transcribe minuet.mus -o minuet.mid\n"
+      "  vellumix-cli transcribe --group piece1.pag piece2.pag piece3.pag -o piece.mid\n"
+      "  vellumix-cli --data-dir ~/scores/lib library show\n"
+      "Run 'vellumix-cli COMMAND --help' for a command's options.");
   auto* library = app.add_subcommand("library", "Install, choose or show the settings library");
+  library->footer(
+      "Examples:\n"
+      "  vellumix-cli library init          install the factory files a library lacks\n"
+      "  vellumix-cli library path piano    use (and create) the sub-folder PIANO\n"
+      "  vellumix-cli library path ''       use the user data folder itself again");
   library->require_subcommand(1);
   library->add_subcommand("init", "Install the factory library's missing files")
       ->callback([&] { result = LibraryInit(global); });
@@ -34,6 +45,7 @@ int main(int argc, char** argv) {
   std::string dumpFile;
   auto* dump = app.add_subcommand("dump", "Print the items of a SCORE file as parameter text");
   dump->add_option("FILE", dumpFile, "SCORE file")->required();
+  dump->footer("Example:\n  vellumix-cli dump minuet.mus | less");
   dump->callback([&] { result = Dump(global, dumpFile); });
 
   RunInputs run;
@@ -56,18 +68,30 @@ int main(int argc, char** argv) {
     cmd->add_flag("--yes", run.yes, "Answer Yes to overwrite and extension questions");
   };
   addRunOptions(readScores);
+  readScores->footer(
+      "Examples:\n"
+      "  vellumix-cli read-scores page1.mus page2.mus\n"
+      "  vellumix-cli read-scores --list pieces.tmp --multiple-systems yes");
   readScores->callback([&] { result = ReadScoresCommand(global, run); });
 
   std::string output;
   auto* transcribe = app.add_subcommand("transcribe", "Transcribe SCORE files into a MIDI file");
   addRunOptions(transcribe);
   transcribe->add_option("-o,--output", output, "The MIDI file to write")->required();
+  transcribe->footer(
+      "Examples:\n"
+      "  vellumix-cli transcribe minuet.mus -o minuet.mid\n"
+      "  vellumix-cli transcribe song1.pag:3 -o song.mid --time-signature 3/4 --yes\n"
+      "  vellumix-cli transcribe --list book.tmp -o book.mid");
   transcribe->callback([&] { result = TranscribeCommand(global, run, output); });
 
   auto* readOld = app.add_subcommand(
       "read-old-data",
       "Write a MIDI file from the intermediate track files an earlier run left in the library");
   readOld->add_option("-o,--output", output, "The MIDI file to write")->required();
+  readOld->footer(
+      "Example (after a read-scores, or a transcribe with \"Delete .tmp files\" off):\n"
+      "  vellumix-cli read-old-data -o again.mid");
   readOld->callback([&] { result = ReadOldDataCommand(global, output); });
 
   try {

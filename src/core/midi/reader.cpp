@@ -1,5 +1,6 @@
 #include "midi/reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -258,6 +259,32 @@ std::string DumpMidiFile(const MidiFile& file) {
     if (!file.tracks[t].endOfTrack) out += "(no end of track)\n";
   }
   return out;
+}
+
+double PlayingSeconds(const MidiFile& file) {
+  if (file.division <= 0 || (file.division & 0x8000) != 0) return 0.0;
+  std::vector<std::pair<std::int64_t, std::uint32_t>> tempos;  // tick, microseconds a quarter
+  std::int64_t end = 0;
+  for (const MidiTrack& track : file.tracks) {
+    end = std::max(end, track.endTick);
+    for (const MidiEvent& e : track.events)
+      if (e.status == 0xFF && e.metaType == 0x51 && e.data.size() == 3)
+        tempos.emplace_back(e.tick, static_cast<std::uint32_t>(e.data[0] << 16 | e.data[1] << 8 |
+                                                               e.data[2]));
+  }
+  std::stable_sort(tempos.begin(), tempos.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  double seconds = 0.0;
+  std::int64_t tick = 0;
+  std::uint32_t perQuarter = 500000;
+  for (const auto& [at, value] : tempos) {
+    if (at >= end) break;
+    seconds += static_cast<double>(at - tick) * perQuarter / 1e6 / file.division;
+    tick = at;
+    perQuarter = value;
+  }
+  seconds += static_cast<double>(end - tick) * perQuarter / 1e6 / file.division;
+  return seconds;
 }
 
 }  // namespace vellumix

@@ -34,6 +34,10 @@ struct MidiFile {
 
 std::optional<MidiFile> ReadMidiFile(std::span<const std::uint8_t> bytes);
 
+// How long the file plays, in seconds: its last tick through its tempo events (120 quarter notes
+// a minute until the first).
+double PlayingSeconds(const MidiFile& file);
+
 // The file as text, one event a line, for test expectations and diagnostics.
 std::string DumpMidiFile(const MidiFile& file);
 

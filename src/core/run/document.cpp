@@ -93,16 +93,22 @@ RunResult ReadGroups(CVellumixDoc& doc, const std::vector<std::string>& entries,
   return RunResult::kDone;
 }
 
-// NAMELIST.TMP, the files of an earlier run deleted, the library reloaded.
-RunResult StartRun(CVellumixDoc& doc, const std::vector<std::string>& entries) {
+// NAMELIST.TMP written, the files of an earlier run deleted.
+RunResult ClearEarlierRun(CVellumixDoc& doc, const std::vector<std::string>& entries) {
   if (!WriteNameList(doc.library.LibraryFolder, entries, doc.host)) return RunResult::kStopped;
   doc.trackFiles.SetFolder(doc.library.LibraryFolder);
   if (!doc.DeleteTemporaryFiles()) return RunResult::kCancelled;
+  return RunResult::kDone;
+}
+
+// The library reloaded and the groups read.
+RunResult PrepareAndRead(CVellumixDoc& doc, const std::vector<std::string>& entries,
+                         ReadSummary& summary) {
   if (!doc.PrepareRun()) {
     doc.ReleaseRunData();
     return RunResult::kStopped;
   }
-  return RunResult::kDone;
+  return ReadGroups(doc, entries, summary);
 }
 
 std::string UpperExtension(const std::string& path) {
@@ -118,8 +124,8 @@ RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      ReadSummary& summary) {
   summary = {};
   if (entries.empty()) return RunResult::kDone;
-  if (RunResult r = StartRun(doc, entries); r != RunResult::kDone) return r;
-  if (RunResult r = ReadGroups(doc, entries, summary); r != RunResult::kDone) return r;
+  if (RunResult r = ClearEarlierRun(doc, entries); r != RunResult::kDone) return r;
+  if (RunResult r = PrepareAndRead(doc, entries, summary); r != RunResult::kDone) return r;
   ReportStatusById(doc.host, res::kDone, true);
   doc.ReleaseRunData();
   return RunResult::kDone;
@@ -142,6 +148,8 @@ RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      const std::string& outputPath, ReadSummary& summary) {
   summary = {};
   if (entries.empty()) return RunResult::kDone;
+  // The earlier run's files go before the questions: a No leaves them deleted all the same.
+  if (RunResult r = ClearEarlierRun(doc, entries); r != RunResult::kDone) return r;
   if (UpperExtension(outputPath) != ".MID" &&
       !AskYesNo(doc.host, res::kNotMidExtension, outputPath))
     return RunResult::kStopped;
@@ -149,8 +157,7 @@ RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
   if (std::filesystem::exists(outputPath, ec) &&
       !AskYesNo(doc.host, res::kOverwriteQuestion, outputPath))
     return RunResult::kStopped;
-  if (RunResult r = StartRun(doc, entries); r != RunResult::kDone) return r;
-  if (RunResult r = ReadGroups(doc, entries, summary); r != RunResult::kDone) return r;
+  if (RunResult r = PrepareAndRead(doc, entries, summary); r != RunResult::kDone) return r;
   if (!BuildMidiFile(doc, outputPath)) {
     doc.ReleaseRunData();
     return RunResult::kStopped;
