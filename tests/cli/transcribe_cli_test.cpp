@@ -70,7 +70,7 @@ TEST(TranscribeCli, TheExampleBecomesAMidiFileTheIndependentReadersAgreeOn) {
   EXPECT_EQ(yes.status, 0) << yes.err;
 }
 
-TEST(TranscribeCli, EveryCorpusFileBecomesAMidiFileWithBalancedNotes) {
+TEST(TranscribeCli, EveryCorpusFileBecomesTheSameBalancedMidiFileInOneRunOrTwo) {
   const auto corpus = test::CorpusScoreFiles();
   if (corpus.empty()) GTEST_SKIP() << "no corpus at " << VELLUMIX_CORPUS_DIR;
   if (!HaveMido() || !fs::exists(kMidicsv)) GTEST_SKIP() << "python3-mido or midicsv missing";
@@ -103,6 +103,14 @@ TEST(TranscribeCli, EveryCorpusFileBecomesAMidiFileWithBalancedNotes) {
     EXPECT_EQ(on, off) << file;
     EXPECT_EQ(unbalanced, 0) << file;
     EXPECT_EQ(test::RunProgram(kMidicsv, {out}).status, 0) << file;
+
+    // The whole run in one go writes the same bytes as its two halves.
+    test::TempFolder other;
+    const std::string whole = other.slashed() + "whole.mid";
+    auto t = test::RunCli({"--data-dir", other.path().string(), "transcribe", file.string(), "-o",
+                           whole});
+    ASSERT_EQ(t.status, 0) << file << "\n" << t.err;
+    EXPECT_EQ(files::ReadAll(whole), files::ReadAll(out)) << file;
   }
 }
 

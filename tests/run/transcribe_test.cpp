@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "library/factory.h"
+#include "platform/files.h"
+#include "run/document.h"
+#include "score_builder.h"
+#include "scripted_host.h"
+#include "temp_folder.h"
+
+namespace vellumix {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunFixture {
+  test::TempFolder data;
+  test::ScriptedHost host;
+  CVellumixDoc doc{host};
+  std::vector<std::string> entries;
+
+  RunFixture() {
+    InstallFactoryLibrary(data.slashed(), host);
+    EXPECT_TRUE(doc.Create(data.slashed(), false));
+    const std::string example = std::string(VELLUMIX_SOURCE_DIR) + "/examples/minuet.pmx";
+    auto text = files::ReadAll(example);
+    std::string error;
+    auto bytes = test::BuildScoreFile(std::string(text->begin(), text->end()), &error);
+    EXPECT_TRUE(bytes && files::WriteAtomic(data.slashed() + "minuet.mus", *bytes)) << error;
+    entries = {data.slashed() + "minuet.mus 1"};
+    host.messages.clear();
+  }
+  RunResult Transcribe(const std::string& out) {
+    ReadSummary summary;
+    return vellumix::Transcribe(doc, entries, out, summary);
+  }
+};
+
+TEST(Transcribe, TheNameMustEndInMidUnlessTheUserAgrees) {
+  RunFixture r;
+  EXPECT_EQ(r.Transcribe(r.data.slashed() + "song.mid"), RunResult::kDone);
+  EXPECT_FALSE(r.host.Shown(res::kNotMidExtension));
+  EXPECT_EQ(r.Transcribe(r.data.slashed() + "SONG.MID.mid"), RunResult::kDone);
+  EXPECT_FALSE(r.host.Shown(res::kNotMidExtension));
+
+  for (const char* name : {"song.midi", "song"}) {
+    r.host.messages.clear();
+    // An earlier run's intermediate files are gone even when the answer is No.
+    ASSERT_TRUE(files::WriteAtomic(r.data.slashed() + "VLMIX1.TMP", "old"));
+    EXPECT_EQ(r.Transcribe(r.data.slashed() + name), RunResult::kStopped) << name;
+    ASSERT_EQ(r.host.MessageIds(), std::vector<int>{res::kNotMidExtension}) << name;
+    EXPECT_EQ(r.host.messages[0].text,
+              "The filename " + r.data.slashed() + name +
+                  " does not end in .MID. Do you want to continue?");
+    EXPECT_FALSE(fs::exists(r.data.path() / name));
+    EXPECT_FALSE(fs::exists(r.data.path() / "VLMIX1.TMP"));
+  }
+  r.host.yesNoAnswers = {true};
+  EXPECT_EQ(r.Transcribe(r.data.slashed() + "song.midi"), RunResult::kDone);
+  EXPECT_TRUE(fs::exists(r.data.path() / "song.midi"));
+}
+
+TEST(Transcribe, AnExistingFileIsReplacedOnlyOnYesAndASecondRunGivesTheSameBytes) {
+  RunFixture r;
+  const std::string out = r.data.slashed() + "out.mid";
+  ASSERT_EQ(r.Transcribe(out), RunResult::kDone);
+  const auto first = files::ReadAll(out);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(r.host.statuses.back().text, "Done");
+
+  r.host.messages.clear();
+  EXPECT_EQ(r.Transcribe(out), RunResult::kStopped);
+  EXPECT_EQ(r.host.MessageIds(), std::vector<int>{res::kOverwriteQuestion});
+  r.host.yesNoAnswers = {true};
+  ASSERT_EQ(r.Transcribe(out), RunResult::kDone);
+  EXPECT_EQ(files::ReadAll(out), first);  // the same document, run again: the same file
+
+  // A third run in a fresh document agrees too.
+  test::ScriptedHost host;
+  host.yesNoAnswers = {true};
+  CVellumixDoc doc(host);
+  ASSERT_TRUE(doc.Create(r.data.slashed(), false));
+  ReadSummary summary;
+  ASSERT_EQ(vellumix::Transcribe(doc, r.entries, out, summary), RunResult::kDone);
+  EXPECT_EQ(files::ReadAll(out), first);
+}
+
+TEST(Transcribe, ACancelWhileReadingEndsWithTranscribeCancelled) {
+  RunFixture r;
+  const std::string out = r.data.slashed() + "out.mid";
+  // Find the report that reads the score, then cancel there in a second run.
+  ASSERT_EQ(r.Transcribe(out), RunResult::kDone);
+  const std::string reading = "Reading file " + r.data.slashed() + "minuet.mus";
+  int at = 0;
+  for (std::size_t i = 0; i < r.host.statuses.size(); ++i)
+    if (r.host.statuses[i].text == reading) at = static_cast<int>(i) + 1;
+  ASSERT_GT(at, 0);
+  fs::remove(out);
+  r.host.statuses.clear();
+  r.host.messages.clear();
+  r.host.cancelAtReport = at;
+  EXPECT_EQ(r.Transcribe(out), RunResult::kStopped);
+  EXPECT_EQ(r.host.statuses.back().text, "Transcribe cancelled");
+  EXPECT_TRUE(r.host.statuses.back().clearSecondPane);
+  EXPECT_TRUE(r.host.messages.empty());
+  EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(Transcribe, AnUnwritableOutputFolderStopsWithMessage10AndLeavesNothing) {
+  RunFixture r;
+  const std::string out = r.data.slashed() + "no/such/folder/out.mid";
+  EXPECT_EQ(r.Transcribe(out), RunResult::kStopped);
+  EXPECT_EQ(r.host.MessageIds(), std::vector<int>{res::kCannotWrite});
+  EXPECT_FALSE(fs::exists(r.data.path() / "no"));
+  // The library is as it was: the options still load.
+  EXPECT_TRUE(r.doc.library.ReloadLibrary());
+}
+
+}  // namespace
+}  // namespace vellumix
