@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "library/factory.h"
+#include "library/templates.h"
 #include "midi/reader.h"
 #include "platform/files.h"
 #include "run/document.h"
@@ -144,6 +145,46 @@ TEST(BuildMidi, EmptyBarsCarryTheirTimeAndNoteOffsStopAtTheBarEnd) {
   EXPECT_EQ(NoteOns(midi->tracks[1]), (std::vector<Note>{{0, 0x90, 64}, {960, 0x90, 67}}));
   // 95 % of two whole notes would end at 912: the bar ends at 480.
   EXPECT_EQ(NoteOffs(midi->tracks[1]).front().tick, 480);
+}
+
+TEST(BuildMidi, ATemplateGivesTheTrackItsChannelProgramNameAndDrumMap) {
+  OldData f;
+  InstrumentRecord drums;
+  drums.staveId = 1;
+  drums.staveName = "Drums";
+  drums.channel = 3;      // the instrument's own channel, for pitches the map leaves alone
+  drums.bankProgram = 5;  // General.PCH line 5: program 5
+  drums.usePercussionMap = 1;
+  drums.percussionMapName = "General MIDI Drums";
+  ASSERT_TRUE(WriteInstrument(f.host, f.data.slashed(), drums));
+  TemplateRecord kit;
+  kit.name = "Kit";
+  kit.defaultTempo = 90;
+  kit.instruments = {InstrumentName("Drums", 1)};
+  ASSERT_TRUE(WriteTemplate(f.host, f.data.slashed(), kit));
+  ASSERT_TRUE(f.doc.library.SelectTemplate("Kit"));
+
+  f.Write(0, Bar(50, 0, 4, 4, 2, true));
+  // Step 4 under the treble clef is written F (65): the map's bass drum, on channel 10. Step -3
+  // (53) has no map entry and stays on the instrument's channel.
+  f.Write(1, NoteLine(20, 4, 2) + NoteLine(35, -3, 2));
+  auto midi = f.Run();
+  ASSERT_TRUE(midi) << (f.host.messages.empty() ? "" : f.host.messages[0].text);
+  EXPECT_EQ(NoteOns(midi->tracks[1]), (std::vector<Note>{{0, 0x99, 36}, {240, 0x93, 53}}));
+  bool named = false, program = false;
+  for (const auto& e : midi->tracks[1].events) {
+    if (e.status == 0xFF && e.metaType == 0x03)
+      named = std::string(e.data.begin(), e.data.end()) == "Drums";
+    if (e.status == 0xC3) program = e.data == std::vector<std::uint8_t>{5};
+  }
+  EXPECT_TRUE(named);
+  EXPECT_TRUE(program);
+  // The template's tempo is the starting tempo: 90 quarters a minute.
+  bool tempo = false;
+  for (const auto& e : midi->tracks[0].events)
+    if (e.status == 0xFF && e.metaType == 0x51)
+      tempo = e.data == std::vector<std::uint8_t>{0x0A, 0x2C, 0x2A};
+  EXPECT_TRUE(tempo);
 }
 
 TEST(BuildMidi, AFailedRunLeavesTheOldFileAndNoPartialFile) {
