@@ -1,0 +1,84 @@
+#include "pages.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/files.h"
+#include "score_builder.h"
+
+namespace vellumix::bench {
+namespace {
+
+constexpr int kBars = 8;
+constexpr double kStart = 22.0;  // after clef, key and time signature
+constexpr double kBarWidth = 21.5;
+
+void Line(std::string& out, const char* format, double a, double b = 0, double c = 0,
+          double d = 0) {
+  char buffer[128];
+  std::snprintf(buffer, sizeof buffer, format, a, b, c, d);
+  out += buffer;
+}
+
+}  // namespace
+
+int NotesPerPage() { return kBars * (8 + 4); }
+
+std::string PageText(int page) {
+  std::string t;
+  // Staves, clefs, key and time signatures.
+  t += "8 1 0 0 0 0 0 0 1\n8 2 0 0 0 0 0 0 1\n";
+  t += "3 1 1.5 0 0\n3 2 1.5 0 1\n";
+  t += "17 1 8 0 1\n17 2 8 0 1\n";
+  t += "18 1 14 0 4 4\n18 2 14 0 4 4\n";
+  static const int kDynamics[] = {53, 55, 56, 54, 57, 52};
+  for (int bar = 0; bar < kBars; ++bar) {
+    const double x0 = kStart + bar * kBarWidth;
+    const double step = kBarWidth / 8.0;
+    // Treble: eight eighth notes, beamed in fours, a slur over the first group.
+    for (int n = 0; n < 8; ++n) {
+      const int pitch = 4 + (page * 3 + bar * 2 + n * (n % 3 == 0 ? 2 : 1)) % 8;
+      Line(t, "1 1 %.4f %.0f 20 0 0.5\n", x0 + n * step, pitch);
+    }
+    for (int g = 0; g < 2; ++g) {
+      const double left = x0 + g * 4 * step;
+      Line(t, "6 1 %.4f 14 14 %.4f 0 -1\n", left, left + 3 * step);
+    }
+    if (bar % 2 == 0) Line(t, "5 1 %.4f 12 12 %.4f 2 -1\n", x0, x0 + 3 * step);
+    // Bass: four quarter notes; the last two tied in odd bars.
+    for (int n = 0; n < 4; ++n) {
+      const int pitch = (bar % 2 == 1 && n == 3) ? 2 + (page + bar + 2) % 5 : 2 + (page + bar + n) % 5;
+      Line(t, "1 2 %.4f %.0f 10 0 1\n", x0 + n * 2 * step, pitch);
+    }
+    if (bar % 2 == 1) {
+      const int pitch = 2 + (page + bar + 2) % 5;
+      Line(t, "5 2 %.4f %.0f %.0f %.4f -2 -2\n", x0 + 4 * step, pitch - 1, pitch - 1, x0 + 6 * step);
+    }
+    if (bar % 4 == 0)
+      Line(t, "9 2 %.4f -3 %.0f\n", x0, kDynamics[(page + bar / 4) % 6]);
+    Line(t, "14 1 %.4f 2 0\n", x0 + kBarWidth - 1.0);
+  }
+  return t;
+}
+
+std::string WritePages(const std::string& folder, int count) {
+  std::filesystem::create_directories(folder);
+  const std::string list = folder + "/pages.lst";
+  std::ofstream out(list, std::ios::binary);
+  for (int page = 0; page < count; ++page) {
+    char name[32];
+    std::snprintf(name, sizeof name, "page%04d.mus", page + 1);
+    const std::string path = folder + "/" + name;
+    std::string error;
+    auto bytes = test::BuildScoreFile(PageText(page), &error);
+    if (!bytes || !files::WriteAtomic(path, *bytes)) {
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+      return {};
+    }
+    out << path << " 1\r\n";
+  }
+  return out ? list : std::string();
+}
+
+}  // namespace vellumix::bench

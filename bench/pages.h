@@ -1,0 +1,18 @@
+// Realistic SCORE pages for the benchmarks, written with the tests' SCORE builder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vellumix::bench {
+
+// Parameter text of page `page` (0-based): 2 staves, 8 bars of 4/4 with eighth-note runs under
+// beams, slurs, a tie and dynamics above quarter notes in the bass. Pitches vary by page.
+std::string PageText(int page);
+// Notes a page holds.
+int NotesPerPage();
+// Writes `count` pages as FOLDER/pageNNNN.mus and a list file FOLDER/pages.lst naming each as a
+// file group of its own. Returns the list file's path, empty on failure.
+std::string WritePages(const std::string& folder, int count);
+
+}  // namespace vellumix::bench
