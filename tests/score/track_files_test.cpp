@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
+#include <random>
 
 #include "platform/files.h"
 #include "score/track_files.h"
@@ -37,6 +41,30 @@ TEST(TrackFiles, LineFormat) {
   EXPECT_EQ(TrackFileName("/lib/", 0), "/lib/VLMIX0.TMP");
   EXPECT_EQ(TrackFileName("/lib/", 349), "/lib/VLMIX349.TMP");
   EXPECT_EQ(TrackFileName("/lib/", 350), "/lib/TEMPO.TMP");
+}
+
+std::string ByToChars(float value) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::fixed, 4);
+  return std::string(buf, r.ptr) + " ";
+}
+
+TEST(TrackFiles, FixedFourDigitsAsToChars) {
+  std::vector<float> values{0.0f, -0.0f, -0.00001f, 0.00005f, 1e-30f, 0.03125f, -0.09375f,
+                            0.15625f, 2.00005f, 99999.99995f, 9.99e10f, 1.1e11f, 3e38f,
+                            -3e38f, 1e15f, 123456789.0f};
+  for (int k = 1; k < 2000; k += 2) values.push_back(k / 32.0f);  // exact ties
+  std::mt19937 random(12345);
+  for (int i = 0; i < 300000; ++i) {
+    const float v = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+    if (std::isfinite(v)) values.push_back(v);
+    values.push_back(static_cast<float>(static_cast<int>(random() % 4000000) - 2000000) / 8192.0f);
+  }
+  for (float v : values) {
+    std::string line;
+    AppendFixed4(line, v);
+    ASSERT_EQ(line, ByToChars(v)) << std::bit_cast<std::uint32_t>(v);
+  }
 }
 
 TEST(TrackFiles, SystemsAppendAndListsEmpty) {

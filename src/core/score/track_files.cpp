@@ -1,6 +1,8 @@
 #include "score/track_files.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -22,6 +24,25 @@ std::string TrackFileName(const std::string& folder, int number) {
 }
 
 void AppendFixed4(std::string& out, float value) {
+  // A float times 10^4 is exact in a double (24 + 14 bits), so rounding it half-to-even gives the
+  // same digits as to_chars, without its general-purpose cost; large and odd values still go
+  // there.
+  const double scaled = static_cast<double>(value) * 10000.0;
+  if (std::isfinite(value) && std::fabs(scaled) < 1e15) {
+    auto units = static_cast<std::uint64_t>(std::fabs(std::nearbyint(scaled)));
+    char buf[32];
+    char* p = buf + sizeof buf;
+    *--p = ' ';
+    for (int i = 0; i < 4; ++i, units /= 10) *--p = static_cast<char>('0' + units % 10);
+    *--p = '.';
+    do {
+      *--p = static_cast<char>('0' + units % 10);
+      units /= 10;
+    } while (units != 0);
+    if (std::signbit(value)) *--p = '-';
+    out.append(p, buf + sizeof buf);
+    return;
+  }
   char buf[64];
   auto r =
       std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::fixed, 4);
