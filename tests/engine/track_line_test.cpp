@@ -2,10 +2,50 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
 
 namespace vellumix {
 namespace {
+
+float ByFromChars(const std::string& word) {
+  float value = 0.0f;
+  auto r = std::from_chars(word.data(), word.data() + word.size(), value);
+  return r.ec == std::errc() ? value : 0.0f;
+}
+
+TEST(TrackLine, NumbersReadAsFromChars) {
+  std::vector<std::string> words{"0.0000", "-0.0000", "12", "-7", "0.5", "1.", ".5", "-.5",
+                                 "1e3", "2.5E-2", "123456789012345", "1234567890123456",
+                                 "0.00000000000001", "16777217", "16777217.0000",
+                                 "33554435.0", "0.1", "1.5abc"};
+  std::mt19937_64 random(2024);
+  for (int i = 0; i < 200000; ++i) {
+    // Written numbers of every size, and decimals of up to 16 digits.
+    char buf[64];
+    const float v = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+    if (std::isfinite(v) && std::fabs(v) < 1e12f) {
+      auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::fixed, 4);
+      words.emplace_back(buf, r.ptr);
+    }
+    const int digits = 1 + static_cast<int>(random() % 16);
+    std::string word = (random() % 2) ? "-" : "";
+    for (int d = 0; d < digits; ++d) word += static_cast<char>('0' + random() % 10);
+    const int point = static_cast<int>(random() % (digits + 1));
+    if (point < digits) word.insert(word.size() - static_cast<std::size_t>(point), ".");
+    words.push_back(word);
+  }
+  for (const std::string& word : words) {
+    const TrackLine line = ParseTrackLine("2.0000 0.0000 " + word + " \r\n");
+    const float expected = ByFromChars(word);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(line.Field(2)), std::bit_cast<std::uint32_t>(expected))
+        << word;
+  }
+}
 
 TEST(TrackLine, ReadsTheWrittenNoteLine) {
   TrackLine line = ParseTrackLine("1.0000 23.5000 7.0000 0.0000 1.0000 0.0000 0.0000 0.0000 \r\n");
