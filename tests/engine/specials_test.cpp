@@ -178,14 +178,15 @@ TEST_F(SpecialsTest, TempoChangeOnTheTempoTrackRunsToAMetronomeMark) {
   EXPECT_FLOAT_EQ(engine.Slot(kSpecialSlot).end, 19.0f);
   Run(ahead);
 
-  // Two notes to the mark: +20 on the first, spread in 15 steps of the 8-tick unit (+1 each).
+  // Two notes to the mark: +20 on the first, spread over its 15 steps of the 8-tick unit so
+  // that they add up to 20 exactly.
   std::vector<CTempoEvent> changes;
   for (const CTempoEvent& t : engine.Tempos())
     if (t.tick < 480 + 240) changes.push_back(t);
   ASSERT_EQ(changes.size(), 15u);
   for (int i = 0; i < 15; ++i) {
     EXPECT_EQ(changes[static_cast<std::size_t>(i)].tick, 480 + 8 * i);
-    EXPECT_EQ(changes[static_cast<std::size_t>(i)].tempo, 101 + i);
+    EXPECT_EQ(changes[static_cast<std::size_t>(i)].tempo, 100 + 20 * (i + 1) / 15);
   }
 
   // Off the tempo track the same special changes no tempo.

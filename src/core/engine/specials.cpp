@@ -322,10 +322,14 @@ void Engine::ApplyChange(int slot, const SoundingNote& note) {
   const std::int32_t s = ToTick(note.start);
   const std::int32_t e = ToTick(note.end);
   const std::int32_t unit = std::clamp(defaults_.relativeEventUnit, 1, kTicksPerQuarter);
-  const std::int32_t span = e - s;
-  const std::int32_t steps = span > unit ? span / unit : 1;
-  const std::int32_t step = std::abs(a) >= steps ? a / steps : (a > 0 ? 1 : -1);
-  for (std::int32_t t = s; t < e; t += unit) {
+  // The note's share of the change is spread over its steps so that the steps add up to it
+  // exactly: moving each step by at least one would overshoot (a ritardando down to 1).
+  const std::int64_t n = e > s ? (static_cast<std::int64_t>(e) - s + unit - 1) / unit : 1;
+  std::int64_t k = 0;
+  for (std::int32_t t = s; k < n; t += unit, ++k) {
+    const auto step = static_cast<std::int32_t>(static_cast<std::int64_t>(a) * (k + 1) / n -
+                                                static_cast<std::int64_t>(a) * k / n);
+    if (step == 0) continue;
     switch (change.kind) {
       case Change::kBender: {
         bend_ = std::clamp(bend_ + step, -8192, 8191);
