@@ -32,10 +32,11 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
 }
 
 inline Bytes Chunk(const char* id, const Bytes& body) {
-  Bytes out(id, id + 4);
+  Bytes out;
+  out.reserve(8 + body.size());
+  out.assign(id, id + 4);
   const auto n = static_cast<std::uint32_t>(body.size());
-  out.insert(out.end(), {static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
-                         static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(n >> shift));
   out.insert(out.end(), body.begin(), body.end());
   return out;
 }
