@@ -50,12 +50,14 @@ class SpecialsTest : public test::EngineTest {
   }
   // Interprets the lines in order, each with the lines after it to read ahead.
   void Run(const std::vector<std::string>& lines) {
+    ahead_.assign(lines.begin(), lines.end());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      engine.SetLinesAhead(std::span(lines).subspan(i + 1));
+      engine.SetLinesAhead(std::span<const std::string_view>(ahead_).subspan(i + 1));
       Item(lines[i]);
     }
     engine.SetLinesAhead({});
   }
+  std::vector<std::string_view> ahead_;  // views of the lines Run is given
   int Reads(const std::string& file) const {
     int n = 0;
     for (const auto& s : host.statuses) n += s.text == "Reading file " + file;
@@ -171,7 +173,8 @@ TEST_F(SpecialsTest, TempoChangeOnTheTempoTrackRunsToAMetronomeMark) {
 
   const std::vector<std::string> ahead = {NoteLine(10, 3, 1), NoteLine(20, 3, 1),
                                           Line({16, 1, 30, 0}, "[ = 140")};
-  engine.SetLinesAhead(ahead);
+  const std::vector<std::string_view> aheadViews(ahead.begin(), ahead.end());
+  engine.SetLinesAhead(aheadViews);
   engine.StartNamedSpecial("ACCEL [Strings].SSL", ParseTrackLine(Line({16, 1, 10, 0}, "accel.")));
   ASSERT_TRUE(engine.Slot(kSpecialSlot).active);
   // The notes at the last position before the mark are outside the change.
@@ -193,7 +196,7 @@ TEST_F(SpecialsTest, TempoChangeOnTheTempoTrackRunsToAMetronomeMark) {
   engine.Tempos().clear();
   StartTrack();
   engine.StartTrackSpecials();
-  engine.SetLinesAhead(ahead);
+  engine.SetLinesAhead(aheadViews);
   engine.StartNamedSpecial("ACCEL.SSL", ParseTrackLine(Line({16, 1, 10, 0}, "accel.")));
   Run(ahead);
   for (const CTempoEvent& t : engine.Tempos()) EXPECT_NE(t.tempo, 101);

@@ -257,7 +257,7 @@ Engine::ScanResult Engine::ScanAhead(float start, float limit, int slot, const s
   float previous = start;
   bool counted = false;
   float lastCounted = 0.0f;
-  for (const std::string& text : linesAhead_) {
+  for (std::string_view text : linesAhead_) {
     const TrackLine line = ParseTrackLine(text);
     const float x = line.Position();
     if (first && x > start + kSamePosition) {
@@ -467,7 +467,7 @@ void Engine::StartTwoNoteTremolo(const TrackLine& item) {
   int firstChord = 0;
   std::vector<TrackLine> second;
   float previous = x;
-  for (const std::string& text : linesAhead_) {
+  for (std::string_view text : linesAhead_) {
     TrackLine line = ParseTrackLine(text);
     const float at = line.Position();
     if (at > right + kSamePosition || at < previous - kSamePosition) break;

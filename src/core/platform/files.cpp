@@ -117,19 +117,24 @@ std::vector<fs::path> List(const fs::path& folder, std::string_view extension,
   return out;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
+std::vector<std::string_view> SplitLineViews(std::string_view text) {
+  std::vector<std::string_view> lines;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t nl = text.find('\n', start);
     std::size_t end = nl == std::string_view::npos ? text.size() : nl;
     std::size_t stop = end;
     if (stop > start && text[stop - 1] == '\r') --stop;
-    lines.emplace_back(text.substr(start, stop - start));
+    lines.push_back(text.substr(start, stop - start));
     if (nl == std::string_view::npos) break;
     start = nl + 1;
   }
   return lines;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  const auto views = SplitLineViews(text);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 std::string JoinLinesCrLf(const std::vector<std::string>& lines) {

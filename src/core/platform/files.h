@@ -39,6 +39,8 @@ std::vector<std::filesystem::path> List(const std::filesystem::path& folder,
 
 // Splits text into lines ending in LF or CR LF; a last line without an end is kept.
 std::vector<std::string> SplitLines(std::string_view text);
+// The same lines as views of `text`.
+std::vector<std::string_view> SplitLineViews(std::string_view text);
 
 // Joins lines with CR LF after each.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);

@@ -46,9 +46,11 @@ void TimeSignatureOf(float quarters, std::int32_t& numerator, std::int32_t& powe
   while ((1 << power) < denominator) ++power;
 }
 
-// Lines of a track file; `complete` is false when the last line has no line end.
+// Lines of a track file, as views of its bytes (moving the vector keeps them valid);
+// `complete` is false when the last line has no line end.
 struct TrackText {
-  std::vector<std::string> lines;
+  files::Bytes bytes;
+  std::vector<std::string_view> lines;
   bool complete = true;
 };
 
@@ -56,8 +58,9 @@ std::optional<TrackText> ReadTrackText(const std::string& path) {
   auto bytes = files::ReadAll(path);
   if (!bytes) return std::nullopt;
   TrackText text;
-  std::string_view all(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-  text.lines = files::SplitLines(all);
+  text.bytes = std::move(*bytes);
+  std::string_view all(reinterpret_cast<const char*>(text.bytes.data()), text.bytes.size());
+  text.lines = files::SplitLineViews(all);
   text.complete = all.empty() || all.back() == '\n';
   return text;
 }
@@ -317,7 +320,7 @@ bool Assembly::Track(int number) {
       item = ParseTrackLine(text->lines[i]);
       ++i;
       // The specials look ahead at what the staff holds next.
-      engine_.SetLinesAhead(std::span<const std::string>(text->lines).subspan(i));
+      engine_.SetLinesAhead(std::span<const std::string_view>(text->lines).subspan(i));
     } else if (repeats && armed_ && IsEndRepeat(bars[bar_].barlineType)) {
       // The file ended in a repeat not yet played: an item past every bar makes the jump.
       item.fields[0] = kSyntheticCode;
