@@ -39,7 +39,10 @@ std::optional<Bytes> ReadAll(const fs::path& path) {
 bool WriteAtomic(const fs::path& path, std::span<const std::uint8_t> bytes) {
   fs::path dir = path.parent_path();
   if (dir.empty()) dir = ".";
-  std::string tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+  std::string hidden = ".";
+  hidden += path.filename().string();
+  hidden += ".XXXXXX";
+  std::string tmpl = (dir / hidden).string();
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   int fd = ::mkstemp(name.data());

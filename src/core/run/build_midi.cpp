@@ -391,11 +391,17 @@ std::string PartialName(const fs::path& target) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(rd()));
-    fs::path p = target.parent_path() / ("." + target.filename().string() + suffix);
+    std::string hidden = ".";
+    hidden += target.filename().string();
+    hidden += suffix;
+    fs::path p = target.parent_path() / hidden;
     std::error_code ec;
     if (!fs::exists(p, ec)) return p.string();
   }
-  return (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+  std::string hidden = ".";
+  hidden += target.filename().string();
+  hidden += ".part";
+  return (target.parent_path() / hidden).string();
 }
 
 }  // namespace
