@@ -183,6 +183,14 @@ std::vector<std::string_view> Names(const Field<T> (&fields)[N]) {
 
 }  // namespace
 
+std::optional<std::int32_t> ParseInt32(std::string_view text) {
+  std::int32_t v = 0;
+  const char* end = text.data() + text.size();
+  auto [p, ec] = std::from_chars(text.data(), end, v);
+  if (text.empty() || ec != std::errc() || p != end) return std::nullopt;
+  return v;
+}
+
 std::string RangeText(double min, double max, bool integer) {
   return Fill(integer ? "Enter an integer between %1 and %2." : "Enter a number between %1 and %2.",
               Limit(min, integer), Limit(max, integer));

@@ -82,6 +82,10 @@ std::optional<FieldError> ValidateDefaults(const Defaults& defaults);
 // The text a dialog shows for a value outside min to max; shared by every library record's checks.
 std::string RangeText(double min, double max, bool integer);
 
+// A whole text as a decimal integer (what a "key = value" source or a dialog's box holds); nothing
+// for empty text, other characters or a number out of range.
+std::optional<std::int32_t> ParseInt32(std::string_view text);
+
 // Sets the field named `key` (the member's name, e.g. "firstInstrument") from its text form.
 // False when there is no such field or `value` is not a whole value of its type.
 bool SetField(Options& options, std::string_view key, std::string_view value);

@@ -189,14 +189,12 @@ bool SetField(SpecialRecord& record, std::string_view key, std::string_view valu
       record.** s = std::string(value);
       return true;
     }
-    std::int32_t parsed = 0;
-    const char* end = value.data() + value.size();
-    auto [p, ec] = std::from_chars(value.data(), end, parsed);
-    if (value.empty() || ec != std::errc() || p != end) return false;
+    const std::optional<std::int32_t> parsed = ParseInt32(value);
+    if (!parsed) return false;
     std::visit(
         [&](auto member) {
           if constexpr (!std::is_same_v<decltype(member), std::string SpecialRecord::*>)
-            Access(record, member) = parsed;
+            Access(record, member) = *parsed;
         },
         f.member);
     return true;

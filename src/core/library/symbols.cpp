@@ -154,11 +154,9 @@ bool SetField(SymbolRecord& record, std::string_view key, std::string_view value
       record.** s = std::string(value);
       return true;
     }
-    std::int32_t parsed = 0;
-    const char* end = value.data() + value.size();
-    auto [p, ec] = std::from_chars(value.data(), end, parsed);
-    if (value.empty() || ec != std::errc() || p != end) return false;
-    record.*std::get<std::int32_t SymbolRecord::*>(f.member) = parsed;
+    const std::optional<std::int32_t> parsed = ParseInt32(value);
+    if (!parsed) return false;
+    record.*std::get<std::int32_t SymbolRecord::*>(f.member) = *parsed;
     return true;
   }
   return false;

@@ -171,11 +171,9 @@ bool SetField(InstrumentRecord& record, std::string_view key, std::string_view v
       record.** s = std::string(value);
       return true;
     }
-    std::int32_t parsed = 0;
-    const char* end = value.data() + value.size();
-    auto [p, ec] = std::from_chars(value.data(), end, parsed);
-    if (value.empty() || ec != std::errc() || p != end) return false;
-    record.*std::get<std::int32_t InstrumentRecord::*>(f.member) = parsed;
+    const std::optional<std::int32_t> parsed = ParseInt32(value);
+    if (!parsed) return false;
+    record.*std::get<std::int32_t InstrumentRecord::*>(f.member) = *parsed;
     return true;
   }
   return false;
