@@ -1,5 +1,6 @@
 #include "cli/terminal_host.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -100,12 +101,17 @@ bool TerminalHost::ReportStatus(std::string_view text, int pane, bool clearSecon
   if (clearSecondPane) panes_[1].clear();
   panes_[pane == 1 ? 1 : 0] = std::string(text);
   if (stderrIsTty_) {
-    std::string line = panes_[0];
-    if (!panes_[1].empty()) line += "  [" + panes_[1] + "]";
-    if (line != lastPrinted_) {
-      std::cerr << "\r\033[K" << line << std::flush;
-      lastPrinted_ = line;
-      progressShown_ = true;
+    // Redrawn at most every 50 ms: a terminal can't keep up with a line per item.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDrawn_ >= std::chrono::milliseconds(50)) {
+      std::string line = panes_[0];
+      if (!panes_[1].empty()) line += "  [" + panes_[1] + "]";
+      if (line != lastPrinted_) {
+        std::cerr << "\r\033[K" << line << std::flush;
+        lastPrinted_ = line;
+        progressShown_ = true;
+        lastDrawn_ = now;
+      }
     }
   } else if (verbose_ && pane == 0 && text != lastPrinted_) {
     std::cerr << text << '\n';

@@ -2,6 +2,7 @@
 // Ctrl-C as the cancel request.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -50,6 +51,7 @@ class TerminalHost : public Host {
   bool progressShown_ = false;
   std::string panes_[2];
   std::string lastPrinted_;
+  std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
 }  // namespace vellumix::cli
