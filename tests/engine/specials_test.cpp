@@ -174,7 +174,7 @@ TEST_F(SpecialsTest, TempoChangeOnTheTempoTrackRunsToAMetronomeMark) {
   const std::vector<std::string> ahead = {NoteLine(10, 3, 1), NoteLine(20, 3, 1),
                                           Line({16, 1, 30, 0}, "[ = 140")};
   const std::vector<std::string_view> aheadViews(ahead.begin(), ahead.end());
-  engine.SetLinesAhead(aheadViews);
+  engine.SetLinesAhead(LinesAhead(std::span<const std::string_view>(aheadViews)));
   engine.StartNamedSpecial("ACCEL [Strings].SSL", ParseTrackLine(Line({16, 1, 10, 0}, "accel.")));
   ASSERT_TRUE(engine.Slot(kSpecialSlot).active);
   // The notes at the last position before the mark are outside the change.
@@ -196,7 +196,7 @@ TEST_F(SpecialsTest, TempoChangeOnTheTempoTrackRunsToAMetronomeMark) {
   engine.Tempos().clear();
   StartTrack();
   engine.StartTrackSpecials();
-  engine.SetLinesAhead(aheadViews);
+  engine.SetLinesAhead(LinesAhead(std::span<const std::string_view>(aheadViews)));
   engine.StartNamedSpecial("ACCEL.SSL", ParseTrackLine(Line({16, 1, 10, 0}, "accel.")));
   Run(ahead);
   for (const CTempoEvent& t : engine.Tempos()) EXPECT_NE(t.tempo, 101);

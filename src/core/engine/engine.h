@@ -186,7 +186,7 @@ class Engine {
   // The lines of the current track file after the item about to be interpreted, to the file's
   // end (the relative changes count the notes ahead, a tremolo reads its second chord). Set
   // before each InterpretItem; the lines must outlive that call.
-  void SetLinesAhead(std::span<const std::string_view> lines) { linesAhead_ = lines; }
+  void SetLinesAhead(LinesAhead lines) { linesAhead_ = lines; }
   // A symbol's or text's rule names a special ("ACCEL.SSL", "CRESC [Strings].SSL"): loads it into
   // its slot and starts it at `item`.
   void StartNamedSpecial(const std::string& name, const TrackLine& item);
@@ -289,7 +289,7 @@ class Engine {
   void StartTwoNoteTremolo(const TrackLine& item);
 
   class SpecialLibrary* specials_ = nullptr;
-  std::span<const std::string_view> linesAhead_;
+  LinesAhead linesAhead_;
   bool specialsCancelled_ = false;
   std::array<SpanChange, kSpanSlotCount> changes_{};
   bool diatonicTrill_ = false;

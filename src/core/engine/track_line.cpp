@@ -1,5 +1,7 @@
 #include "engine/track_line.h"
 
+#include <cstdio>
+
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -79,6 +81,52 @@ TrackLine ParseTrackLine(std::string_view line) {
   }
   if (!(out.fields[1] >= 0.0f)) out.fields[1] = 0.0f;
   return out;
+}
+
+bool ReadLine(std::FILE* file, std::string& line, bool& ended, std::int64_t* consumed) {
+  line.clear();
+  ended = false;
+  char chunk[4096];
+  bool any = false;
+  while (std::fgets(chunk, sizeof chunk, file) != nullptr) {
+    any = true;
+    std::size_t n = std::char_traits<char>::length(chunk);
+    if (consumed != nullptr) *consumed += static_cast<std::int64_t>(n);
+    if (n > 0 && chunk[n - 1] == '\n') {
+      line.append(chunk, n - 1);
+      ended = true;
+      break;
+    }
+    line.append(chunk, n);
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return any;
+}
+
+LinesAhead::Iterator LinesAhead::begin() const {
+  Iterator it;
+  it.owner_ = this;
+  it.done_ = false;
+  if (file_ != nullptr && std::fseek(file_, static_cast<long>(offset_), SEEK_SET) != 0) {
+    it.done_ = true;
+    return it;
+  }
+  it.Next();
+  return it;
+}
+
+void LinesAhead::Iterator::Next() {
+  if (done_) return;
+  if (owner_->file_ == nullptr) {
+    if (index_ >= owner_->lines_.size()) {
+      done_ = true;
+      return;
+    }
+    current_ = owner_->lines_[index_++];
+    return;
+  }
+  bool ended = false;
+  if (!ReadLine(owner_->file_, buffer_, ended)) done_ = true;
 }
 
 }  // namespace vellumix

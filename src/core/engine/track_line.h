@@ -3,6 +3,9 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,5 +30,51 @@ struct TrackLine {
 // negative or not a number becomes 0. For a text item only three numbers are read and the text is
 // what follows the blank after the third; the line end (LF or CR LF) is never part of it.
 TrackLine ParseTrackLine(std::string_view line);
+
+// Reads one line (without its LF or CR LF) from `file` into `line`; false at the end of the file.
+// `ended` tells whether the line had its line end; `consumed` (when given) grows by the bytes read.
+bool ReadLine(std::FILE* file, std::string& line, bool& ended, std::int64_t* consumed = nullptr);
+
+// The lines of a track after the current one, read on demand so that a long track need not be
+// held in memory: from memory (a list of lines) or from an open file at a byte offset. One pass
+// at a time; each begin() starts again from the first line ahead.
+class LinesAhead {
+ public:
+  LinesAhead() = default;
+  LinesAhead(std::span<const std::string_view> lines) : lines_(lines) {}  // NOLINT: a view
+  LinesAhead(std::FILE* file, std::int64_t offset) : file_(file), offset_(offset) {}
+
+  class Iterator {
+   public:
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    // A file's line lives in the iterator's buffer; a view taken from memory stays where it is.
+    std::string_view operator*() const {
+      return owner_ != nullptr && owner_->file_ != nullptr ? std::string_view(buffer_) : current_;
+    }
+    Iterator& operator++() {
+      Next();
+      return *this;
+    }
+    bool operator==(const Iterator& other) const { return done_ == other.done_ && done_; }
+
+   private:
+    friend class LinesAhead;
+    void Next();
+    const LinesAhead* owner_ = nullptr;
+    std::size_t index_ = 0;
+    std::string buffer_;
+    std::string_view current_;
+    bool done_ = true;
+  };
+
+  Iterator begin() const;
+  Iterator end() const { return Iterator{}; }
+
+ private:
+  std::span<const std::string_view> lines_;
+  std::FILE* file_ = nullptr;
+  std::int64_t offset_ = 0;
+};
 
 }  // namespace vellumix

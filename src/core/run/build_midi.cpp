@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <random>
 
 #include "engine/percussion.h"
@@ -81,9 +82,9 @@ class Assembly {
  private:
   bool ReadBars();
   bool Track(int number);
-  // One item, with the bar changes before it. Sets `resumeAt` when a repeat jump moved the
-  // reading back; false on a stop.
-  void Item(const TrackLine& item, std::size_t& next);
+  // One item (whose line starts at byte `lineStart`), with the bar changes before it. Sets
+  // `resumeAt` to where reading goes on when a repeat jump moved it back.
+  void Item(const TrackLine& item, std::int64_t lineStart, std::int64_t& resumeAt);
   void CloseBar(float x, bool newSystem);
   void Flush();
   TrackInstrument Instrument(int number) const;
@@ -101,7 +102,7 @@ class Assembly {
   bool justJumped_ = false;
   bool armed_ = true;
   std::size_t savedBar_ = 0;
-  std::size_t savedLine_ = 0;
+  std::int64_t savedOffset_ = 0;  // where the repeated part's lines start in the track file
 };
 
 bool Assembly::ReadBars() {
@@ -212,7 +213,7 @@ void Assembly::CloseBar(float x, bool newSystem) {
   Flush();
 }
 
-void Assembly::Item(const TrackLine& item, std::size_t& next) {
+void Assembly::Item(const TrackLine& item, std::int64_t lineStart, std::int64_t& resumeAt) {
   const auto& bars = engine_.Bars();
   const bool repeats = doc_.library.options.interpretRepeatBarlines != 0;
   const float x = item.Position();
@@ -236,7 +237,7 @@ void Assembly::Item(const TrackLine& item, std::size_t& next) {
       target = savedBar_;
     } else if (repeats && IsStartRepeat(type)) {
       savedBar_ = bar_ + 1;
-      savedLine_ = next - 1;  // the line being read
+      savedOffset_ = lineStart;  // the line being read
       armed_ = true;
     }
     const bool newSystem = jumped ? bars[target].rightEnd < finishedEnd
@@ -261,7 +262,7 @@ void Assembly::Item(const TrackLine& item, std::size_t& next) {
     }
     if (jumped) {
       justJumped_ = true;
-      next = savedLine_;
+      resumeAt = savedOffset_;
       return;
     }
   }
@@ -274,8 +275,18 @@ void Assembly::Item(const TrackLine& item, std::size_t& next) {
 bool Assembly::Track(int number) {
   const std::string name = TrackFileName(doc_.trackFiles.Folder(),
                                          number == 0 ? kTempoFileNumber : number);
-  auto text = ReadTrackText(name);
-  if (!text) return true;  // a track whose file is missing is left out
+  // Read line by line, so that a long track is never held in memory whole.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file) return true;  // a track whose file is missing is left out
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> ahead(std::fopen(name.c_str(), "rb"),
+                                                        &std::fclose);
+  if (!ahead) return true;
+  // The engine must not keep a handle that closes with this track, however it ends.
+  struct ForgetAhead {
+    Engine& engine;
+    ~ForgetAhead() { engine.SetLinesAhead({}); }
+  } forget{engine_};
   if (!ReportStatusFormatted(doc_.host, res::kReadingFile, name, 0, false)) return false;
 
   const TrackInstrument instrument = number == 0 ? TrackInstrument{} : Instrument(number);
@@ -302,39 +313,47 @@ bool Assembly::Track(int number) {
   justJumped_ = false;
   armed_ = true;
   savedBar_ = 0;
-  savedLine_ = 0;
+  savedOffset_ = 0;
 
   const bool repeats = doc_.library.options.interpretRepeatBarlines != 0;
   std::int64_t count = 0;
-  std::size_t i = 0;
+  std::string text;
+  std::int64_t offset = 0;  // of the next line; counted, since asking the stream costs a call
   for (;;) {
     TrackLine item;
-    if (i < text->lines.size()) {
-      if (i + 1 == text->lines.size() && !text->complete) {
+    bool synthetic = false;
+    const std::int64_t lineStart = offset;
+    bool ended = false;
+    if (ReadLine(file.get(), text, ended, &offset)) {
+      if (!ended) {
         ShowMessageById(doc_.host, res::kNoMoreItems);
         return false;
       }
       ++count;
       if (!ReportStatusFormatted(doc_.host, res::kReadingItem, std::to_string(count), 1, false))
         return false;
-      item = ParseTrackLine(text->lines[i]);
-      ++i;
-      // The specials look ahead at what the staff holds next.
-      engine_.SetLinesAhead(std::span<const std::string_view>(text->lines).subspan(i));
+      item = ParseTrackLine(text);
+      // The specials look ahead at what the staff holds next, through a second handle.
+      engine_.SetLinesAhead(LinesAhead(ahead.get(), offset));
     } else if (repeats && armed_ && IsEndRepeat(bars[bar_].barlineType)) {
       // The file ended in a repeat not yet played: an item past every bar makes the jump.
       item.fields[0] = kSyntheticCode;
       item.fields[1] = kSyntheticPosition;
       item.count = 2;
+      synthetic = true;
     } else {
       break;
     }
-    const bool synthetic = i >= text->lines.size() && item.Code() == kSyntheticCode &&
-                           item.Position() == kSyntheticPosition;
-    const std::size_t before = i;
-    Item(item, i);
+    std::int64_t resumeAt = -1;
+    Item(item, lineStart, resumeAt);
     if (engine_.SymbolLookupCancelled() || engine_.SpecialsCancelled()) return false;
-    if (synthetic && i == before) break;  // no jump happened: nothing is left
+    if (resumeAt >= 0) {
+      std::clearerr(file.get());
+      if (std::fseek(file.get(), static_cast<long>(resumeAt), SEEK_SET) != 0) return false;
+      offset = resumeAt;
+    } else if (synthetic) {
+      break;  // no jump happened: nothing is left
+    }
   }
 
   engine_.FlushGraceNotes();
