@@ -98,3 +98,52 @@ TEST(TrackLine, GarbageReadsAsZeroWithoutThrowingAnythingAway) {
 
 }  // namespace
 }  // namespace vellumix
+
+namespace vellumix {
+namespace {
+
+TEST(TrackLineFile, LinesAreReadWithTheirEndsAndAheadFromAnOffset) {
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  const std::string text = "1.0000 2.0000 \r\n2.0000 3.0000 \n" + std::string(5000, 'x') + "\nlast";
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::rewind(f);
+  std::string line;
+  bool ended = false;
+  std::int64_t offset = 0;
+  ASSERT_TRUE(ReadLine(f, line, ended, &offset));
+  EXPECT_EQ(line, "1.0000 2.0000 ");
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(offset, 16);
+  const std::int64_t second = offset;
+  ASSERT_TRUE(ReadLine(f, line, ended, &offset));
+  EXPECT_EQ(line, "2.0000 3.0000 ");
+  ASSERT_TRUE(ReadLine(f, line, ended, &offset));
+  EXPECT_EQ(line.size(), 5000u);  // longer than a read chunk, still one line
+  ASSERT_TRUE(ReadLine(f, line, ended, &offset));
+  EXPECT_EQ(line, "last");
+  EXPECT_FALSE(ended);  // cut off: the run stops on such a line
+  EXPECT_EQ(offset, static_cast<std::int64_t>(text.size()));
+  EXPECT_FALSE(ReadLine(f, line, ended, &offset));
+
+  // Ahead from the second line, twice over: each pass starts again.
+  LinesAhead ahead(f, second);
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<std::string> seen;
+    for (std::string_view l : ahead) seen.emplace_back(l);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], "2.0000 3.0000 ");
+    EXPECT_EQ(seen[2], "last");
+  }
+  std::fclose(f);
+
+  const std::vector<std::string_view> lines = {"a", "b"};
+  std::vector<std::string> seen;
+  for (std::string_view l : LinesAhead(std::span<const std::string_view>(lines)))
+    seen.emplace_back(l);
+  EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(LinesAhead().begin(), LinesAhead().end());
+}
+
+}  // namespace
+}  // namespace vellumix
