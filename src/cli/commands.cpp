@@ -198,7 +198,7 @@ std::string Plural(int n, const char* one, const char* many) {
 void PrintTranscription(const ReadSummary& summary, const std::string& path) {
   auto bytes = files::ReadAll(path);
   std::optional<MidiFile> midi;
-  if (bytes) midi = ReadMidiFile(*bytes);
+  if (bytes) midi = ReadMidiFile(*bytes, true);
   const int tracks = midi ? static_cast<int>(midi->tracks.size()) : 0;
   const long seconds = midi ? std::lround(PlayingSeconds(*midi)) : 0;
   char duration[32];

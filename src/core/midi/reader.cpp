@@ -56,7 +56,7 @@ int DataBytes(std::uint8_t status) {
   return (status >= 0xC0 && status <= 0xDF) ? 1 : 2;
 }
 
-std::optional<MidiTrack> ReadTrack(std::span<const std::uint8_t> body) {
+std::optional<MidiTrack> ReadTrack(std::span<const std::uint8_t> body, bool timingOnly) {
   MidiTrack track;
   Cursor c(body);
   std::int64_t tick = 0;
@@ -105,7 +105,8 @@ std::optional<MidiTrack> ReadTrack(std::span<const std::uint8_t> body) {
         e.data.push_back(*b);
       }
     }
-    track.events.push_back(std::move(e));
+    if (!timingOnly || (e.status == 0xFF && e.metaType == 0x51))
+      track.events.push_back(std::move(e));
   }
   return track;
 }
@@ -220,7 +221,7 @@ void DumpEvent(std::string& out, const MidiEvent& e) {
 
 }  // namespace
 
-std::optional<MidiFile> ReadMidiFile(std::span<const std::uint8_t> bytes) {
+std::optional<MidiFile> ReadMidiFile(std::span<const std::uint8_t> bytes, bool timingOnly) {
   Cursor c(bytes);
   auto chunk = [&c]() -> std::optional<std::pair<std::uint32_t, std::span<const std::uint8_t>>> {
     const auto id = c.BigEndian(4);
@@ -242,7 +243,7 @@ std::optional<MidiFile> ReadMidiFile(std::span<const std::uint8_t> bytes) {
     const auto next = chunk();
     if (!next) return std::nullopt;
     if (next->first != kMTrk) continue;  // unknown chunks are skipped, as the format asks
-    auto track = ReadTrack(next->second);
+    auto track = ReadTrack(next->second, timingOnly);
     if (!track) return std::nullopt;
     file.tracks.push_back(std::move(*track));
   }

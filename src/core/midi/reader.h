@@ -32,7 +32,9 @@ struct MidiFile {
   std::vector<MidiTrack> tracks;
 };
 
-std::optional<MidiFile> ReadMidiFile(std::span<const std::uint8_t> bytes);
+// With `timingOnly`, only the tempo events are kept (the file is still checked whole): enough
+// for PlayingSeconds without holding every event.
+std::optional<MidiFile> ReadMidiFile(std::span<const std::uint8_t> bytes, bool timingOnly = false);
 
 // How long the file plays, in seconds: its last tick through its tempo events (120 quarter notes
 // a minute until the first).
