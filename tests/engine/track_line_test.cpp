@@ -36,11 +36,15 @@ TEST(TrackLine, NumbersReadAsFromChars) {
     std::string word = (random() % 2) ? "-" : "";
     for (int d = 0; d < digits; ++d) word += static_cast<char>('0' + random() % 10);
     const int point = static_cast<int>(random() % (digits + 1));
-    if (point < digits) word.insert(word.size() - static_cast<std::size_t>(point), ".");
+    if (point < digits)
+      word.insert(word.end() - static_cast<std::ptrdiff_t>(point), '.');
     words.push_back(word);
   }
   for (const std::string& word : words) {
-    const TrackLine line = ParseTrackLine("2.0000 0.0000 " + word + " \r\n");
+    std::string text = "2.0000 0.0000 ";
+    text += word;
+    text += " \r\n";
+    const TrackLine line = ParseTrackLine(text);
     const float expected = ByFromChars(word);
     ASSERT_EQ(std::bit_cast<std::uint32_t>(line.Field(2)), std::bit_cast<std::uint32_t>(expected))
         << word;

@@ -143,9 +143,10 @@ TEST(PercussionMaps, ReadingAndWriting) {
     int id;
   };
   ByteVector highPitch = kKitBytes;
-  highPitch[highPitch.size() - 24] = 0x80;  // Bass written 128
+  ASSERT_GE(highPitch.size(), 24u);
+  highPitch.at(highPitch.size() - 24) = 0x80;  // Bass written 128
   ByteVector farChannel = kKitBytes;
-  farChannel[farChannel.size() - 4] = 0x41;  // Snare on 65
+  farChannel.at(farChannel.size() - 4) = 0x41;  // Snare on 65
   for (const Case& c : {Case{"pitch 128", highPitch, res::kValueOutOfRangeInFile},
                         Case{"channel 65", farChannel, res::kValueOutOfRangeInFile},
                         Case{"cut short", ByteVector(kKitBytes.begin(), kKitBytes.end() - 1),

@@ -85,7 +85,10 @@ std::string AsMido(const MidiFile& file) {
 }
 
 std::string Quoted(const std::vector<std::uint8_t>& text) {
-  return "\"" + std::string(text.begin(), text.end()) + "\"";
+  std::string out = "\"";
+  out.append(text.begin(), text.end());
+  out += '"';
+  return out;
 }
 
 // What midicsv should print, from our own reading of the file.
