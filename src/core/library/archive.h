@@ -24,6 +24,9 @@ class ArchiveReader {
   // 8-bit strings as stored; the wide (UTF-16LE) form is converted to Windows-1252, with '?'
   // for characters it can't represent.
   bool ReadString(std::string& out);
+  // The two above by type, for records read field by field.
+  bool Read(std::int32_t& out) { return ReadInt32(out); }
+  bool Read(std::string& out) { return ReadString(out); }
 
   std::size_t Position() const { return pos_; }
   std::size_t Remaining() const { return data_.size() - pos_; }
@@ -42,6 +45,9 @@ class ArchiveWriter {
   void WriteFloat(float value);
   // Length prefix: 1 byte below 255; FF + 16-bit below 0xFFFE; FF FF FF + 32-bit beyond.
   void WriteString(std::string_view text);
+  // The two above by type, for records written field by field.
+  void Write(std::int32_t value) { WriteInt32(value); }
+  void Write(std::string_view text) { WriteString(text); }
 
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
   std::vector<std::uint8_t> Take() { return std::move(bytes_); }

@@ -129,15 +129,7 @@ std::vector<std::uint8_t> EncodeSpecial(const SpecialRecord& record) {
   ArchiveWriter w;
   w.WriteInt32(kLibraryFileVersion);
   for (const auto& f : kFields) {
-    std::visit(
-        [&](auto member) {
-          const auto& v = Access(record, member);
-          if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
-            w.WriteString(v);
-          else
-            w.WriteInt32(v);
-        },
-        f.member);
+    std::visit([&](auto member) { w.Write(Access(record, member)); }, f.member);
   }
   return w.Take();
 }
@@ -147,15 +139,7 @@ std::optional<SpecialRecord> DecodeSpecial(std::span<const std::uint8_t> bytes) 
   SpecialRecord out;
   if (!r.ReadInt32(out.version)) return std::nullopt;
   for (const auto& f : kFields) {
-    bool ok = std::visit(
-        [&](auto member) {
-          auto& v = Access(out, member);
-          if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
-            return r.ReadString(v);
-          else
-            return r.ReadInt32(v);
-        },
-        f.member);
+    bool ok = std::visit([&](auto member) { return r.Read(Access(out, member)); }, f.member);
     if (!ok) return std::nullopt;
   }
   return out;

@@ -103,15 +103,7 @@ std::vector<std::uint8_t> EncodeSymbol(const SymbolRecord& record) {
   w.WriteInt32(kLibraryFileVersion);
   for (const auto& f : kFields) {
     if (!Stored(f, record)) continue;
-    std::visit(
-        [&](auto member) {
-          const auto& v = record.*member;
-          if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
-            w.WriteString(v);
-          else
-            w.WriteInt32(v);
-        },
-        f.member);
+    std::visit([&](auto member) { w.Write(record.*member); }, f.member);
   }
   return w.Take();
 }
@@ -122,15 +114,7 @@ std::optional<SymbolRecord> DecodeSymbol(std::span<const std::uint8_t> bytes) {
   if (!r.ReadInt32(out.version)) return std::nullopt;
   for (const auto& f : kFields) {
     if (!Stored(f, out)) continue;
-    bool ok = std::visit(
-        [&](auto member) {
-          auto& v = out.*member;
-          if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
-            return r.ReadString(v);
-          else
-            return r.ReadInt32(v);
-        },
-        f.member);
+    bool ok = std::visit([&](auto member) { return r.Read(out.*member); }, f.member);
     if (!ok) return std::nullopt;
   }
   return out;

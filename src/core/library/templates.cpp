@@ -113,15 +113,7 @@ std::vector<std::uint8_t> EncodeInstrument(const InstrumentRecord& record) {
   ArchiveWriter w;
   w.WriteInt32(kLibraryFileVersion);
   for (const auto& f : kFields) {
-    std::visit(
-        [&](auto member) {
-          const auto& v = record.*member;
-          if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
-            w.WriteString(v);
-          else
-            w.WriteInt32(v);
-        },
-        f.member);
+    std::visit([&](auto member) { w.Write(record.*member); }, f.member);
   }
   return w.Take();
 }
@@ -136,15 +128,7 @@ std::optional<InstrumentRecord> DecodeInstrument(std::span<const std::uint8_t> b
       std::visit([&](auto member) { out.*member = {}; }, f.member);
       continue;
     }
-    bool ok = std::visit(
-        [&](auto member) {
-          auto& v = out.*member;
-          if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
-            return r.ReadString(v);
-          else
-            return r.ReadInt32(v);
-        },
-        f.member);
+    bool ok = std::visit([&](auto member) { return r.Read(out.*member); }, f.member);
     if (!ok) return std::nullopt;
   }
   return out;
