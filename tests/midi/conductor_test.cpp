@@ -48,10 +48,14 @@ class ConductorTest : public MidiWriterTest {
 
 TEST_F(ConductorTest, FirstEventsAreTimeSignatureTempoKeyAndThirtyBlanks) {
   const Bytes expected =
-      Cat({B({0x00, 0xFF, 0x58, 0x04, 0x06, 0x03, 0xB4, 0x08,                   // 6/8
-              0x00, 0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0}),                       // 100 bpm
-           KeyAndBlankText(), B({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20})});  // 120 at 0
-  EXPECT_EQ(Conductor({Bar(3.0f, 6, 3)}, {{0, 100, 0}, {0, 120, 0}, {0, 80, -1}}), expected);
+      Cat({B({0x00, 0xFF, 0x58, 0x04, 0x06, 0x03, 0xB4, 0x08,  // 6/8
+              0x00, 0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0}),      // 100 bpm
+           KeyAndBlankText()});
+  EXPECT_EQ(Conductor({Bar(3.0f, 6, 3)}, {{0, 100, 0}, {0, 80, -1}}), expected);
+  // Several entries at tick 0 make one event, the last, after the blank text.
+  EXPECT_EQ(Conductor({Bar(3.0f, 6, 3)}, {{0, 100, 0}, {0, 120, 0}, {0, 80, -1}}),
+            Cat({B({0x00, 0xFF, 0x58, 0x04, 0x06, 0x03, 0xB4, 0x08}), KeyAndBlankText(),
+                 B({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20})}));
   // The first entry is the starting tempo, whatever its tick.
   EXPECT_EQ(Conductor({Bar(3.0f, 6, 3)}, {{50, 100, 0}}),
             Cat({B({0x00, 0xFF, 0x58, 0x04, 0x06, 0x03, 0xB4, 0x08, 0x00, 0xFF, 0x51, 0x03, 0x09,
@@ -111,8 +115,17 @@ TEST_F(ConductorTest, TemposOutOfOrderNeverGoBackInTime) {
   EXPECT_THAT(
       Events({Bar(4.0f, 4, 2), Bar(4.0f)},
              {{0, 120, 0}, {-5, 60, 0}, {500, 90, 0}, {300, 80, 0}, {700, 70, 0}}),
-      ElementsAre("0 time-signature 4/4 clocks 120 32nds 8", "0 tempo 500000", "0 tempo 1000000",
+      ElementsAre("0 time-signature 4/4 clocks 120 32nds 8", "0 tempo 1000000",
                   "500 tempo 666666", "500 tempo 750000", "700 tempo 857142"));
+}
+
+TEST_F(ConductorTest, OneTempoEventPerTick) {
+  // Identical entries (a mark and a rule at one note) and differing ones alike: the last counts.
+  EXPECT_THAT(Events({Bar(4.0f, 4, 2), Bar(4.0f)},
+                     {{0, 120, 0}, {240, 90, 0}, {240, 90, 0}, {240, 90, 0}, {600, 80, 0},
+                      {600, 70, 0}, {600, 60, -1}}),
+              ElementsAre("0 time-signature 4/4 clocks 120 32nds 8", "0 tempo 500000",
+                          "240 tempo 666666", "600 tempo 857142"));
 }
 
 TEST_F(ConductorTest, ZeroAndHugeBarLengthsStayWithinTheFormat) {

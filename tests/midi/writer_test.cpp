@@ -159,7 +159,9 @@ TEST_F(MidiWriterTest, TempoMicrosecondsInThreeBytes) {
 
 TEST_F(MidiWriterTest, LengthsBecomeTicksWithoutOverflow) {
   EXPECT_EQ(LengthToTicks(4.0f), 480);
-  EXPECT_EQ(LengthToTicks(0.3333f), 39);
+  // A hair below a whole tick is that tick; anything further below is truncated.
+  EXPECT_EQ(LengthToTicks(0.3333f), 40);
+  EXPECT_EQ(LengthToTicks(0.332f), 39);
   EXPECT_EQ(LengthToTicks(0.0f), 0);
   EXPECT_EQ(LengthToTicks(-2.0f), 0);
   EXPECT_EQ(LengthToTicks(std::nanf("")), 0);

@@ -17,8 +17,63 @@ int ClampInt(long long v, int lo, int hi) {
 
 std::int32_t ToTick(double value) {
   if (std::isnan(value)) return 0;
-  value = std::clamp(value, -kTickLimit, kTickLimit);
+  value = std::clamp(SnapTick(value), -kTickLimit, kTickLimit);
   return static_cast<std::int32_t>(value);
+}
+
+void EndEveryNote(std::vector<CMidiDataEvent>& events, std::int32_t trailingTicks) {
+  // Note-ons not yet answered by a note-off, per channel and pitch. Which note-off answers which
+  // note-on can't be told apart, so a pitch sounds until the last one it is owed.
+  std::array<std::int32_t, 16 * 128> owed{};
+  std::array<std::int64_t, 16 * 128> struck{};  // tick of the last note-on
+  std::vector<CMidiDataEvent> out;
+  out.reserve(events.size() + 4);
+  std::int64_t tick = 0;
+  std::int64_t written = 0;  // tick of the last event kept
+  bool changed = false;
+  const auto keep = [&](const CMidiDataEvent& e) {
+    CMidiDataEvent copy = e;
+    copy.delta = static_cast<std::int32_t>(tick - written);
+    written = tick;
+    out.push_back(copy);
+  };
+  for (const CMidiDataEvent& e : events) {
+    tick += e.delta;
+    const int kind = e.status & 0xF0;
+    const auto key = static_cast<std::size_t>((e.status & 0x0F) * 128 + (e.data1 & 0x7F));
+    if (kind == 0x90 && e.data2 > 0) {
+      if (owed[key] > 0) {
+        changed = true;
+        ++owed[key];
+        if (struck[key] == tick) continue;  // struck twice at once: one note
+        keep({0, static_cast<std::uint8_t>(0x80 | (e.status & 0x0F)), e.data1, 0});
+      } else {
+        owed[key] = 1;
+      }
+      struck[key] = tick;
+      keep(e);
+    } else if (kind == 0x80 || kind == 0x90) {
+      // One owed to a note already switched off, or to none at all, goes.
+      if (owed[key] != 1) {
+        changed = true;
+        if (owed[key] > 1) --owed[key];
+        continue;
+      }
+      owed[key] = 0;
+      keep(e);
+    } else {
+      keep(e);
+    }
+  }
+  bool first = true;
+  for (std::size_t key = 0; key < owed.size(); ++key) {
+    if (owed[key] == 0) continue;
+    changed = true;
+    if (first) tick += std::max(trailingTicks, 0);
+    first = false;
+    keep({0, static_cast<std::uint8_t>(0x80 | (key / 128)), static_cast<std::uint8_t>(key % 128), 0});
+  }
+  if (changed) events = std::move(out);
 }
 
 Engine::Engine(Host& host, const Options& options, const Defaults& defaults)
@@ -56,9 +111,7 @@ void Engine::StartTrack(const TrackSetup& setup) {
   clef_ = 0.0f;
   keySignature_ = 0;
   octaveMode_ = 0;
-  lastPosition_ = 0.0f;
-  lastStartTick_ = 0.0f;
-  lastNoteEndTick_ = 0;
+  rhythm_.Reset();
   previousSystemEnd_ = 0.0f;
   rule_ = RuleState{};
   rule_.baseBankProgram = setup.bankProgram;
@@ -117,12 +170,39 @@ void Engine::AddChannelEvent(std::int32_t tick, int status, int data1, int data2
   InsertPending(e);
 }
 
-float Engine::StartTickAt(float position) const {
+float Rhythm::StartTickAt(float position) const {
   if (durations_.empty()) return 0.0f;
   if (std::fabs(position - lastPosition_) <= 0.01f) return lastStartTick_;
   float smallest = durations_.front().end;
   for (const CDurationEvent& d : durations_) smallest = std::min(smallest, d.end);
   return smallest;
+}
+
+Rhythm::Placement Rhythm::Place(float position, float duration) {
+  Placement p;
+  if (durations_.empty()) {
+    p.newPosition = true;
+  } else if (std::fabs(position - lastPosition_) <= 0.01f) {
+    p.start = lastStartTick_;
+  } else {
+    // Any other position, even one left of the last (which sorted lines never give), moves on.
+    p.start = StartTickAt(position);
+    const float start = p.start;
+    std::erase_if(durations_,
+                  [start](const CDurationEvent& d) { return std::fabs(d.end - start) <= 1.0f; });
+    p.newPosition = true;
+    p.movedOn = true;
+  }
+  p.end = p.start + kTicksPerQuarter * duration;
+  durations_.push_back({p.start, p.end});
+  lastPosition_ = position;
+  lastStartTick_ = p.start;
+  lastEndTick_ = ToTick(std::floor(static_cast<double>(p.end) + 0.5));
+  return p;
+}
+
+float Engine::StartTickAt(float position) const {
+  return rhythm_.StartTickAt(position);
 }
 
 void Engine::FlushGraceNotes() {
@@ -163,7 +243,7 @@ void Engine::EndExpiredTies(float itemPosition, bool newSystem) {
 
 void Engine::ClearBarState(bool includingTies) {
   accidentals_.fill(0);
-  durations_.clear();
+  rhythm_.ClearValues();
   pending_.clear();
   graces_.clear();
   if (includingTies) ties_.clear();
@@ -185,7 +265,7 @@ void Engine::IssueBankProgram(std::int32_t tick, std::int32_t value) {
 // A rule without "make settings permanent" governs the notes of one time position: once an item
 // has been placed and time moves on, its values go and its reverts are issued.
 void Engine::EndTemporaryRule(float x) {
-  if (!rule_.itemPlaced || std::fabs(x - lastPosition_) <= 0.01f) return;
+  if (!rule_.itemPlaced || std::fabs(x - rhythm_.LastPosition()) <= 0.01f) return;
   rule_.duration = 0;
   rule_.pitchOffset = 0;
   rule_.velocityLevel = 0;

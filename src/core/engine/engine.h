@@ -54,6 +54,44 @@ struct RuleState {
   std::int32_t revertControllerType = 0;
 };
 
+// The rhythm model of one staff in one bar: when each value starts, inferred from the layout
+// alone. The interpretation places its notes and rests with it, and the track assembly measures
+// with it how far each bar is filled before any track is written.
+class Rhythm {
+ public:
+  struct Placement {
+    float start = 0.0f;  // bar ticks
+    float end = 0.0f;
+    bool newPosition = false;  // the first value of the bar, or time moved on
+    bool movedOn = false;      // time moved on from an earlier value of the bar
+  };
+  // Places a value of `duration` quarters at `position`.
+  Placement Place(float position, float duration);
+  // The bar tick at which an item at `position` starts, without placing anything.
+  float StartTickAt(float position) const;
+  // A grace note moves the last time position without entering the list.
+  void SetLastPosition(float position, float startTick) {
+    lastPosition_ = position;
+    lastStartTick_ = startTick;
+  }
+  // A new bar: no value sounds any more.
+  void ClearValues() { durations_.clear(); }
+  // A new track.
+  void Reset() { *this = Rhythm{}; }
+
+  const std::vector<CDurationEvent>& Values() const { return durations_; }
+  float LastPosition() const { return lastPosition_; }
+  float LastStartTick() const { return lastStartTick_; }
+  // End of the last value placed, rounded to a tick; kept across bars.
+  std::int32_t LastEndTick() const { return lastEndTick_; }
+
+ private:
+  std::vector<CDurationEvent> durations_;
+  float lastPosition_ = 0.0f;
+  float lastStartTick_ = 0.0f;
+  std::int32_t lastEndTick_ = 0;
+};
+
 // What the track assembly knows about a track before its first item.
 struct TrackSetup {
   int number = 0;           // 0 is the tempo track
@@ -141,7 +179,7 @@ class Engine {
   std::vector<CMidiDataEvent>& TrackEvents() { return trackEvents_; }
   const std::vector<CLyricEvent>& Lyrics() const { return lyrics_; }
   std::vector<CLyricEvent>& Lyrics() { return lyrics_; }
-  const std::vector<CDurationEvent>& Durations() const { return durations_; }
+  const std::vector<CDurationEvent>& Durations() const { return rhythm_.Values(); }
   const std::vector<CGracenoteEvent>& Graces() const { return graces_; }
   const std::list<CTieEvent>& Ties() const { return ties_; }
   const std::list<CTiedPitchEvent>& HeldNotes() const { return heldNotes_; }
@@ -166,9 +204,9 @@ class Engine {
   float Clef() const { return clef_; }
   int KeySignature() const { return keySignature_; }
   int OctaveMode() const { return octaveMode_; }
-  float LastPosition() const { return lastPosition_; }
-  float LastStartTick() const { return lastStartTick_; }
-  std::int32_t LastNoteEndTick() const { return lastNoteEndTick_; }
+  float LastPosition() const { return rhythm_.LastPosition(); }
+  float LastStartTick() const { return rhythm_.LastStartTick(); }
+  std::int32_t LastNoteEndTick() const { return rhythm_.LastEndTick(); }
   bool FirstPositionOfSystem() const { return firstPositionOfSystem_; }
   const std::array<std::int8_t, kPitchTableSize>& AccidentalMemory() const { return accidentals_; }
   RuleState& Rule() { return rule_; }
@@ -345,7 +383,7 @@ class Engine {
   std::vector<CLyricEvent> lyrics_;
   std::vector<CBarDataEvent> pending_;
   std::vector<CMidiDataEvent> trackEvents_;
-  std::vector<CDurationEvent> durations_;
+  Rhythm rhythm_;
   std::vector<CGracenoteEvent> graces_;
   std::list<CTieEvent> ties_;
   std::list<CTiedPitchEvent> heldNotes_;
@@ -367,9 +405,6 @@ class Engine {
   float clef_ = 0.0f;
   int keySignature_ = 0;
   int octaveMode_ = 0;
-  float lastPosition_ = 0.0f;
-  float lastStartTick_ = 0.0f;
-  std::int32_t lastNoteEndTick_ = 0;
   bool firstPositionOfSystem_ = true;
   float previousSystemEnd_ = 0.0f;
   std::array<std::int8_t, kPitchTableSize> accidentals_{};
@@ -377,6 +412,11 @@ class Engine {
   std::array<std::int32_t, kControllerCount> controllerValues_{};
   std::array<std::int32_t, kControllerCount> controllerShadow_{};
 };
+
+// Makes a finished track safe to play: a pitch struck again while it sounds on its channel is
+// switched off first, a note-off for a pitch that is not sounding goes, and every note still on
+// at the end is switched off `trailingTicks` after the last event (the end of the last bar).
+void EndEveryNote(std::vector<CMidiDataEvent>& events, std::int32_t trailingTicks);
 
 // Float to tick, truncated toward zero; NaN reads 0 and the result is kept well inside int32.
 std::int32_t ToTick(double value);

@@ -3,7 +3,10 @@
 // common base class.
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,15 @@ namespace vellumix {
 
 // MIDI ticks per quarter note, fixed for every file we write.
 inline constexpr int kTicksPerQuarter = 120;
+
+// Ticks computed in float from values read with four decimals fall a hair short of a whole tick
+// (a triplet eighth is 0.3333 quarters, 39.996 ticks); such a tick is taken as the whole one.
+// Truncation would put the second and third notes of a triplet on ticks 39 and 79.
+inline constexpr double kTickTolerance = 0.1;
+inline double SnapTick(double ticks) {
+  const double up = std::ceil(ticks);
+  return ticks > 0.0 && up - ticks < kTickTolerance ? up : ticks;
+}
 
 // One bar of the piece, from the bar file.
 struct CBar {
@@ -20,7 +32,15 @@ struct CBar {
   std::int32_t denominatorPower = 0;  // 2 = quarter, 3 = eighth; 0: same as before
   std::int32_t barlineType = 0;
   std::int32_t firstOfSystem = 0;  // 0 or 1
+  std::int32_t ending = 0;         // 1 or 2 under a first or second ending bracket, else 0
 };
+
+// Where play goes on when the repeat comes to bar `k`, a first ending: the first bar after the
+// first-ending bars that start at `k` (the size of the list when they end the piece).
+inline std::size_t BarAfterFirstEnding(std::span<const CBar> bars, std::size_t k) {
+  while (k < bars.size() && bars[k].ending == 1) ++k;
+  return k;
+}
 
 struct CTempoEvent {
   std::int32_t tick = 0;   // absolute

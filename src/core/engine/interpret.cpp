@@ -221,26 +221,12 @@ void Engine::AddTieFromLine(const TrackLine& item, float x) {
 }
 
 Engine::Placement Engine::PlaceValue(float x, float duration) {
+  const Rhythm::Placement placed = rhythm_.Place(x, duration);
   Placement p;
-  if (durations_.empty()) {
-    p.start = 0.0f;
-    p.firstAtPosition = true;
-  } else if (std::fabs(x - lastPosition_) <= kSamePosition) {
-    p.start = lastStartTick_;
-  } else {
-    // Any other position, even one left of the last (which sorted lines never give), moves on.
-    p.start = StartTickAt(x);
-    const float start = p.start;
-    std::erase_if(durations_,
-                  [start](const CDurationEvent& d) { return std::fabs(d.end - start) <= 1.0f; });
-    p.firstAtPosition = true;
-    firstPositionOfSystem_ = false;
-  }
-  p.end = p.start + kTicksPerQuarter * duration;
-  durations_.push_back({p.start, p.end});
-  lastPosition_ = x;
-  lastStartTick_ = p.start;
-  lastNoteEndTick_ = ToTick(std::floor(static_cast<double>(p.end) + 0.5));
+  p.start = placed.start;
+  p.end = placed.end;
+  p.firstAtPosition = placed.newPosition;
+  if (placed.movedOn) firstPositionOfSystem_ = false;
   p.firstOfSystem = firstPositionOfSystem_;
   return p;
 }
@@ -377,9 +363,17 @@ void Engine::InterpretNote(const TrackLine& item, float x) {
   bool holdNoteOff = false;
   MatchTies(x, at, pitch, velocity, makeNoteOn, holdNoteOff);
 
-  if (makeNoteOn)
+  if (makeNoteOn) {
+    // A pitch still held by a tie that this note does not continue ends before it sounds again.
+    for (auto it = heldNotes_.begin(); it != heldNotes_.end();) {
+      const auto next = std::next(it);
+      if (it->soundingPitch == pitch.sounding && it->channel == pitch.channel)
+        ReleaseHeldNote(it, ToTick(at.start));
+      it = next;
+    }
     AddChannelEvent(ToTick(at.start), 0x90 | pitch.channel, pitch.sounding, velocity,
                     pitch.written);
+  }
   if (holdNoteOff) {
     heldNotes_.push_back({offTick, static_cast<std::uint8_t>(pitch.sounding),
                           static_cast<std::uint8_t>(pitch.written),
@@ -542,11 +536,13 @@ bool Engine::PlaceGraceBeforeBarline(float length) {
 void Engine::InterpretGraceNote(const TrackLine& item, float x, float step) {
   enum class Where { kSame, kEmptyBar, kNew };
   Where where = Where::kNew;
-  if ((!durations_.empty() || !graces_.empty()) && std::fabs(x - lastPosition_) <= kSamePosition) {
+  const auto& values = rhythm_.Values();
+  if ((!values.empty() || !graces_.empty()) &&
+      std::fabs(x - rhythm_.LastPosition()) <= kSamePosition) {
     where = Where::kSame;
-  } else if (durations_.empty()) {
+  } else if (values.empty()) {
     where = Where::kEmptyBar;
-  } else if (x < lastPosition_) {
+  } else if (x < rhythm_.LastPosition()) {
     return;
   }
 
@@ -557,7 +553,7 @@ void Engine::InterpretGraceNote(const TrackLine& item, float x, float step) {
   const auto length = static_cast<float>(std::clamp(defaults_.graceNoteLength, 1, 120));
   const auto queued = static_cast<float>(graces_.size());
   const bool onBeat = defaults_.graceNotesOnBeat != 0;
-  float start = lastStartTick_;
+  float start = rhythm_.LastStartTick();
   if (where == Where::kNew) {
     const float onset = StartTickAt(x);
     if (onBeat && onset + queued * length < barLength_ * kTicksPerQuarter) {
@@ -576,8 +572,7 @@ void Engine::InterpretGraceNote(const TrackLine& item, float x, float step) {
       start = 0.0f;
     }
   }
-  lastPosition_ = x;
-  lastStartTick_ = start;
+  rhythm_.SetLastPosition(x, start);
 
   CGracenoteEvent grace;
   grace.start = start;

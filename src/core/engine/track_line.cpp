@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -60,12 +61,13 @@ float LeadingNumber(std::string_view word) {
 
 }  // namespace
 
-TrackLine ParseTrackLine(std::string_view line) {
+TrackLine ParseTrackLine(std::string_view line, std::size_t fields) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
 
   TrackLine out;
   std::size_t pos = 0;
-  std::size_t limit = kMaxItemFields;
+  std::size_t limit = std::min(fields, kMaxItemFields);
+  const bool withText = limit == kMaxItemFields;
   while (out.count < limit) {
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos >= line.size()) break;
@@ -73,9 +75,9 @@ TrackLine ParseTrackLine(std::string_view line) {
     while (end < line.size() && !IsBlank(line[end])) ++end;
     out.fields[out.count++] = LeadingNumber(line.substr(pos, end - pos));
     pos = end;
-    if (out.count == 1 && out.fields[0] == kTextItemCode) limit = 3;
+    if (out.count == 1 && out.fields[0] == kTextItemCode) limit = std::min<std::size_t>(limit, 3);
   }
-  if (out.fields[0] == kTextItemCode && out.count == 3 && pos < line.size()) {
+  if (withText && out.fields[0] == kTextItemCode && out.count == 3 && pos < line.size()) {
     // The writer puts the text directly after the blank that ends the third number.
     out.text = std::string(line.substr(pos + 1));
   }

@@ -29,7 +29,9 @@ struct TrackLine {
 // start with a number reads 0, as atof would; "12abc" reads 12. A position (field 1) that is
 // negative or not a number becomes 0. For a text item only three numbers are read and the text is
 // what follows the blank after the third; the line end (LF or CR LF) is never part of it.
-TrackLine ParseTrackLine(std::string_view line);
+// `fields` below twelve reads only the first numbers (and no text), for a pass that needs no
+// more.
+TrackLine ParseTrackLine(std::string_view line, std::size_t fields = kMaxItemFields);
 
 // Reads one line (without its LF or CR LF) from `file` into `line`; false at the end of the file.
 // `ended` tells whether the line had its line end; `consumed` (when given) grows by the bytes read.

@@ -189,7 +189,7 @@ std::uint8_t ClocksPerClick(int numerator, int denominatorPower) {
 }
 
 std::int64_t LengthToTicks(float quarters) {
-  const double ticks = static_cast<double>(quarters) * kDivision;
+  const double ticks = SnapTick(static_cast<double>(quarters) * kDivision);
   if (!(ticks > 0.0)) return 0;  // negative, zero or not a number
   if (ticks >= static_cast<double>(kMaxVarLen)) return kMaxVarLen;
   return static_cast<std::int64_t>(ticks);
@@ -257,9 +257,16 @@ void MidiWriter::WriteConductor(std::span<const CBar> bars, std::span<const CTem
   auto deltaTo = [&](std::int64_t tick) {
     return std::clamp<std::int64_t>(tick - written, 0, kMaxVarLen);
   };
+  // Entries at one tick (a mark and a rule, say) make one event, the one a player would keep.
+  auto superseded = [&](std::size_t i) {
+    const std::int64_t tick = std::max(tempos[i].tick, 0);
+    for (std::size_t j = i + 1; j < tempos.size() && std::max(tempos[j].tick, 0) == tick; ++j)
+      if (tempos[j].state != -1) return true;
+    return false;
+  };
   auto writeTemposBefore = [&](std::int64_t end) {
     for (; tempo < tempos.size() && tempos[tempo].tick < end; ++tempo) {
-      if (tempos[tempo].state == -1) continue;
+      if (tempos[tempo].state == -1 || superseded(tempo)) continue;
       const std::int64_t delta = deltaTo(tempos[tempo].tick);
       WriteTempo(delta, tempos[tempo].tempo);
       written += delta;
@@ -271,27 +278,31 @@ void MidiWriter::WriteConductor(std::span<const CBar> bars, std::span<const CTem
     barEnd = LengthToTicks(bars[0].length);
   }
   if (!tempos.empty()) {
-    if (tempos[0].state != -1) WriteTempo(0, tempos[0].tempo);
+    if (tempos[0].state != -1 && !(tempos[0].tick <= 0 && superseded(0)))
+      WriteTempo(0, tempos[0].tempo);
     tempo = 1;
   }
   out.insert(out.end(), {0x00, 0xFF, 0x59, 0x02, 0x00, 0x00});
   PutTextEvent(out, 0x01, std::string(kBlankTextLength, ' '));
   for (; tempo < tempos.size() && tempos[tempo].tick <= 0; ++tempo)
-    if (tempos[tempo].state != -1) WriteTempo(0, tempos[tempo].tempo);
+    if (tempos[tempo].state != -1 && !superseded(tempo)) WriteTempo(0, tempos[tempo].tempo);
   if (bars.empty()) return;
 
   std::size_t target = 0;  // first bar of the section a repeat goes back to
   int repeats = 1;         // an end-repeat with no start-repeat before it goes back to bar 1
+  bool repeating = false;  // on the repeat, which passes over a first ending
   // The barline at the end of `finished`: true when it sends the walk back to `target`.
   auto barlineJumps = [&](std::size_t finished) {
     const int type = bars[finished].barlineType;
     if (IsEndRepeat(type) && repeats > 0) {
       --repeats;
-      return target < bars.size();
+      repeating = target < bars.size();
+      return repeating;
     }
     if (IsStartRepeat(type)) {
       target = finished + 1;
       repeats = 1;
+      repeating = false;
     }
     return false;
   };
@@ -312,6 +323,10 @@ void MidiWriter::WriteConductor(std::span<const CBar> bars, std::span<const CTem
       break;
     } else if (repeatBarlines && barlineJumps(current)) {
       next = target;
+    }
+    if (repeating) {
+      next = BarAfterFirstEnding(bars, next);
+      if (next >= bars.size()) break;
     }
     const CBar& bar = bars[next];
     if (bar.numerator != 0) {

@@ -72,6 +72,14 @@ int DefaultChannel(int track) {
   return kChannels[(std::max(track, 1) - 1) % 15];
 }
 
+// An ending bracket as a track file holds it: a slur item whose shape field is 1 or 2.
+struct Bracket {
+  std::size_t bar = 0;  // the bar its left end lies in
+  float left = 0.0f;
+  float right = 0.0f;
+  int number = 0;  // 1 or 2
+};
+
 class Assembly {
  public:
   Assembly(CVellumixDoc& doc, MidiOutput& output)
@@ -81,6 +89,12 @@ class Assembly {
 
  private:
   bool ReadBars();
+  // The tempo track (0) and the instrument tracks of the run, in the order they are written.
+  std::vector<int> TrackNumbers() const;
+  void MeasureBars(const std::vector<int>& tracks);
+  void MeasureTrack(int number, std::vector<std::int32_t>& filled, std::vector<Bracket>& brackets);
+  // True while the item belongs to a first ending that the repeat passes over.
+  bool PassedOver(float x);
   bool Track(int number);
   // One item (whose line starts at byte `lineStart`), with the bar changes before it. Sets
   // `resumeAt` to where reading goes on when a repeat jump moved it back.
@@ -101,6 +115,12 @@ class Assembly {
   float previousPosition_ = -std::numeric_limits<float>::infinity();
   bool justJumped_ = false;
   bool armed_ = true;
+  bool repeating_ = false;  // on the repeat, which passes over a first ending
+  // Passing over a first ending: the plain walk through its bars, until it reaches `skipTo_`.
+  bool skipping_ = false;
+  std::size_t shadowBar_ = 0;
+  std::size_t skipTo_ = 0;
+  float shadowPrevious_ = 0.0f;
   std::size_t savedBar_ = 0;
   std::int64_t savedOffset_ = 0;  // where the repeated part's lines start in the track file
 };
@@ -143,6 +163,112 @@ bool Assembly::ReadBars() {
     return false;
   }
   return true;
+}
+
+std::vector<int> Assembly::TrackNumbers() const {
+  std::vector<int> tracks;
+  const bool marked = doc_.trackFiles.AnyWritten();
+  if (!marked || doc_.trackFiles.Written(kTempoFileNumber)) tracks.push_back(0);
+  for (int number = 1; number < kTempoFileNumber; ++number)
+    if (!marked || doc_.trackFiles.Written(number)) tracks.push_back(number);
+  return tracks;
+}
+
+void Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
+                            std::vector<Bracket>& brackets) {
+  const std::string name = TrackFileName(doc_.trackFiles.Folder(),
+                                         number == 0 ? kTempoFileNumber : number);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file) return;
+  const auto& bars = engine_.Bars();
+  constexpr float kNone = -std::numeric_limits<float>::infinity();
+  Rhythm rhythm;
+  std::size_t bar = 0;
+  float previous = kNone;
+  const auto close = [&] {
+    const std::int32_t end = rhythm.LastEndTick();
+    if (!rhythm.Values().empty() && end > 0) filled[bar] = std::max(filled[bar], end);
+    rhythm.ClearValues();
+  };
+  // Whether a repeat is armed once the walk has been through a barline as often as it will be.
+  const bool repeats = doc_.library.options.interpretRepeatBarlines != 0;
+  bool armed = true;
+  const auto passBarline = [&](int type) {
+    if (IsStartRepeat(type)) {
+      armed = true;
+    } else if (IsEndRepeat(type)) {
+      armed = false;
+    }
+  };
+  std::string text;
+  bool ended = false;
+  // A line without its line end stops the run later, when the track is written.
+  while (ReadLine(file.get(), text, ended) && ended) {
+    // Eight fields reach an ending bracket's number.
+    const TrackLine item = ParseTrackLine(text, 8);
+    const float x = item.Position();
+    bool leftOfNewSystem = false;  // the item still belongs to the system just finished
+    while ((x > bars[bar].rightEnd || x < previous) && bar + 1 < bars.size()) {
+      const float finishedEnd = bars[bar].rightEnd;
+      close();
+      passBarline(bars[bar].barlineType);
+      ++bar;
+      if (bars[bar].firstOfSystem != 0) {
+        previous = kNone;
+        if (x > finishedEnd) {
+          leftOfNewSystem = true;
+          break;
+        }
+      }
+    }
+    const float code = item.Code();
+    const float shape = item.Field(6);
+    if (code == 1.0f || code == 2.0f) {
+      const float duration = item.Field(code == 1.0f ? 4 : 2);
+      if (duration > 0.0f && duration < 64.0f) rhythm.Place(x, duration);
+    } else if (code == 5.0f && (shape == 1.0f || shape == 2.0f)) {
+      const float n = item.Field(7) != 0.0f ? item.Field(7) : shape;
+      if (n == 1.0f || n == 2.0f) brackets.push_back({bar, x, item.Field(4), static_cast<int>(n)});
+    }
+    previous = leftOfNewSystem ? kNone : x;
+  }
+  // The bar a track ends in is flushed, not closed, and keeps its length, unless its repeat is
+  // still to be played.
+  if (repeats && armed && IsEndRepeat(bars[bar].barlineType)) close();
+}
+
+void Assembly::MeasureBars(const std::vector<int>& tracks) {
+  auto& bars = engine_.Bars();
+  std::vector<std::int32_t> filled(bars.size(), 0);
+  std::vector<Bracket> brackets;
+  for (int number : tracks) MeasureTrack(number, filled, brackets);
+
+  // A bar that no track fills is an upbeat or a shortened last bar: it takes the length of the
+  // longest music in it, and its time signature (and the next bar's) says so.
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    CBar& bar = bars[i];
+    if (filled[i] <= 0 || !(filled[i] < 120.0 * bar.length - 1.0)) continue;
+    bar.length = static_cast<float>(filled[i]) / 120.0f;
+    TimeSignatureOf(bar.length, bar.numerator, bar.denominatorPower);
+    if (i + 1 < bars.size() && bars[i + 1].numerator == 0) {
+      CBar& next = bars[i + 1];
+      TimeSignatureOf(next.length, next.numerator, next.denominatorPower);
+    }
+  }
+
+  // A bracket covers the bars of its system whose middle lies under it; the first bar of a
+  // system starts at the margin.
+  for (const Bracket& b : brackets) {
+    std::size_t first = b.bar;
+    while (first > 0 && bars[first].firstOfSystem == 0) --first;
+    for (std::size_t i = first; i < bars.size() && (i == first || bars[i].firstOfSystem == 0);
+         ++i) {
+      const float left = i == first ? 0.0f : bars[i - 1].rightEnd;
+      const float middle = (left + bars[i].rightEnd) / 2.0f;
+      if (middle >= b.left && middle <= b.right) bars[i].ending = b.number;
+    }
+  }
 }
 
 TrackInstrument Assembly::Instrument(int number) const {
@@ -192,20 +318,7 @@ void Assembly::Flush() {
 }
 
 void Assembly::CloseBar(float x, bool newSystem) {
-  auto& bars = engine_.Bars();
-  CBar& bar = bars[bar_];
-  const double nominal = 120.0 * bar.length;
-  // A bar whose music ends early is an upbeat or a shortened last bar: it takes the length of its
-  // music, and its time signature (and the next bar's) says so.
-  if (!engine_.Durations().empty() && engine_.LastNoteEndTick() > 0 &&
-      engine_.LastNoteEndTick() < nominal - 1.0) {
-    bar.length = static_cast<float>(engine_.LastNoteEndTick()) / 120.0f;
-    TimeSignatureOf(bar.length, bar.numerator, bar.denominatorPower);
-    if (bar_ + 1 < bars.size() && bars[bar_ + 1].numerator == 0) {
-      CBar& next = bars[bar_ + 1];
-      TimeSignatureOf(next.length, next.numerator, next.denominatorPower);
-    }
-  }
+  const CBar& bar = engine_.Bars()[bar_];
   engine_.SetBarStartTick(static_cast<std::int32_t>(
       std::clamp<std::int64_t>(engine_.BarStartTick() + LengthToTicks(bar.length), 0, kMaxVarLen)));
   engine_.FlushGraceNotes();
@@ -213,10 +326,38 @@ void Assembly::CloseBar(float x, bool newSystem) {
   Flush();
 }
 
+bool Assembly::PassedOver(float x) {
+  const auto& bars = engine_.Bars();
+  while (shadowBar_ < skipTo_) {
+    const bool later = x > bars[shadowBar_].rightEnd || x < shadowPrevious_;
+    if (!later) {
+      shadowPrevious_ = x;
+      return true;
+    }
+    if (shadowBar_ + 1 >= bars.size()) return true;  // the ending runs to the end of the piece
+    ++shadowBar_;
+    if (bars[shadowBar_].firstOfSystem != 0)
+      shadowPrevious_ = -std::numeric_limits<float>::infinity();
+  }
+  // The bar after the ending: play goes on there.
+  skipping_ = false;
+  bar_ = skipTo_;
+  engine_.SetBar(bars[bar_].rightEnd, bars[bar_].length);
+  if (bars[bar_].firstOfSystem != 0) {
+    engine_.StartSystem();
+    previousPosition_ = -std::numeric_limits<float>::infinity();
+  } else {
+    engine_.ClearFirstPositionOfSystem();
+    previousPosition_ = shadowPrevious_;
+  }
+  return false;
+}
+
 void Assembly::Item(const TrackLine& item, std::int64_t lineStart, std::int64_t& resumeAt) {
   const auto& bars = engine_.Bars();
   const bool repeats = doc_.library.options.interpretRepeatBarlines != 0;
   const float x = item.Position();
+  if (skipping_ && PassedOver(x)) return;
   for (;;) {
     const CBar& current = bars[bar_];
     // Just after a repeat jump the item read is the first of the bar jumped to: only its right
@@ -235,10 +376,29 @@ void Assembly::Item(const TrackLine& item, std::int64_t lineStart, std::int64_t&
       armed_ = false;
       jumped = true;
       target = savedBar_;
+      repeating_ = true;
     } else if (repeats && IsStartRepeat(type)) {
       savedBar_ = bar_ + 1;
       savedOffset_ = lineStart;  // the line being read
       armed_ = true;
+      repeating_ = false;
+    }
+    if (repeating_ && bars[target].ending == 1) {
+      // The repeat passes over the first ending: its items are read and dropped, and no time
+      // passes for them.
+      CloseBar(x, false);
+      skipping_ = true;
+      shadowBar_ = target;
+      skipTo_ = BarAfterFirstEnding(bars, target);
+      shadowPrevious_ = jumped ? -std::numeric_limits<float>::infinity() : previousPosition_;
+      if (jumped) {
+        engine_.DeactivateSlots();
+        justJumped_ = true;
+        resumeAt = savedOffset_;
+        return;
+      }
+      if (PassedOver(x)) return;
+      continue;
     }
     const bool newSystem = jumped ? bars[target].rightEnd < finishedEnd
                                   : bars[target].firstOfSystem != 0;
@@ -312,6 +472,8 @@ bool Assembly::Track(int number) {
   previousPosition_ = -std::numeric_limits<float>::infinity();
   justJumped_ = false;
   armed_ = true;
+  repeating_ = false;
+  skipping_ = false;
   savedBar_ = 0;
   savedOffset_ = 0;
 
@@ -357,7 +519,7 @@ bool Assembly::Track(int number) {
   }
 
   engine_.FlushGraceNotes();
-  Flush();
+  if (!skipping_) Flush();  // a first ending passed over at the end closed its bar already
   engine_.ClearBarState(true);
   if (number == 0) {
     engine_.ClearTrack();
@@ -370,6 +532,7 @@ bool Assembly::Track(int number) {
   settings.volume = instrument.volume;
   settings.pan = instrument.pan;
   settings.name = instrument.name;
+  EndEveryNote(engine_.TrackEvents(), engine_.CarriedTicks());
   const bool ok = writer_.WriteInstrumentTrack(number, type_, engine_.TrackEvents(),
                                                engine_.Lyrics(), settings, output_);
   engine_.ClearTrack();
@@ -386,14 +549,10 @@ bool Assembly::Run() {
   engine_.SetLyricsLeftLimit(doc_.trackFiles.AnyWritten() ? doc_.score.State().smallestPosition
                                                           : 0.0f);
 
-  const bool marked = doc_.trackFiles.AnyWritten();
-  if (!marked || doc_.trackFiles.Written(kTempoFileNumber)) {
-    if (!Track(0)) return false;
-  }
-  for (int number = 1; number < kTempoFileNumber; ++number) {
-    if (marked && !doc_.trackFiles.Written(number)) continue;
+  const std::vector<int> tracks = TrackNumbers();
+  MeasureBars(tracks);
+  for (int number : tracks)
     if (!Track(number)) return false;
-  }
   if (!writer_.WriteHeaderAndConductor(type_, engine_.Bars(), engine_.Tempos(),
                                        doc_.library.options.interpretRepeatBarlines != 0,
                                        output_))
