@@ -195,8 +195,12 @@ bool TerminalHost::AskMultipleSystems(int, std::string_view text, bool& dontShow
     return *answers_.multipleSystems;
   }
   if (!Interactive()) {
-    Note(std::string(text) + " No (no terminal to ask; give --multiple-systems yes|no)");
-    return false;
+    // The question is only asked when the page's barlines point the other way, so a batch run
+    // follows them rather than reading a fraction of every page.
+    Note(std::string(text) +
+         " Yes (no terminal to ask: the page's barlines say so; give --multiple-systems yes|no "
+         "to choose)");
+    return true;
   }
   for (;;) {
     auto a = Prompt(std::string(text) + " [y/N, or Y!/N! to stop asking] ");
