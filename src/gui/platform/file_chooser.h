@@ -1,0 +1,31 @@
+// The file choosers of the desktop program, behind an interface so that tests can script them.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace vellumix::gui {
+
+class FileChooser {
+ public:
+  virtual ~FileChooser() = default;
+  // The path of an existing file the user chose, or an empty string when they cancelled.
+  virtual QString OpenFile(QWidget* parent, const QString& caption, const QString& folder,
+                           const QString& filter) = 0;
+  // The path to write that the user chose, or an empty string when they cancelled. The chooser
+  // itself asks before a file is replaced.
+  virtual QString SaveFile(QWidget* parent, const QString& caption, const QString& folder,
+                           const QString& filter, const QString& defaultSuffix) = 0;
+};
+
+// QFileDialog's own (non-native) dialogs, which behave alike on every desktop.
+class DialogFileChooser : public FileChooser {
+ public:
+  QString OpenFile(QWidget* parent, const QString& caption, const QString& folder,
+                   const QString& filter) override;
+  QString SaveFile(QWidget* parent, const QString& caption, const QString& folder,
+                   const QString& filter, const QString& defaultSuffix) override;
+};
+
+}  // namespace vellumix::gui
