@@ -117,6 +117,22 @@ TEST(ReadScoresCli, QuestionsWithoutATerminalTakeTheStartingValues) {
       {"--data-dir", data.path().string(), "read-scores", file, "--time-signature", "3/4"});
   ASSERT_EQ(answered.status, 0) << answered.err;
   EXPECT_EQ(Read(data.path() / "VLMIX0.TMP"), "60.0000 0.0000 3.0000 3.0000 2.0000 1.0000\r\n");
+
+  // A page of two one-staff systems: its barlines say so, and a batch run reads both.
+  Build(music.path() / "page.mus",
+        "8 1 0 0 0 0 0 0 1\n8 2 0 0 0 0 0 0 1\n3 1 1.5 0 0\n3 2 1.5 0 0\n18 1 10 0 4 4\n"
+        "18 2 10 0 4 4\n1 1 20 5 10 0 4\n1 2 20 3 10 0 4\n14 1 60 1 0\n14 2 60 1 0\n");
+  const std::string page = (music.path() / "page.mus").string();
+  auto systems = test::RunCli({"--data-dir", data.path().string(), "read-scores", page});
+  ASSERT_EQ(systems.status, 0) << systems.err;
+  EXPECT_NE(systems.err.find("more than one system"), std::string::npos) << systems.err;
+  EXPECT_NE(systems.err.find(" Yes (no terminal to ask"), std::string::npos) << systems.err;
+  EXPECT_EQ(files::SplitLines(Read(data.path() / "VLMIX0.TMP")).size(), 2u);
+  // Answered ahead, the answer holds.
+  systems = test::RunCli(
+      {"--data-dir", data.path().string(), "read-scores", page, "--multiple-systems", "no"});
+  ASSERT_EQ(systems.status, 0) << systems.err;
+  EXPECT_EQ(files::SplitLines(Read(data.path() / "VLMIX0.TMP")).size(), 1u);
 }
 
 TEST(ReadScoresCli, EveryCorpusFileGoesThrough) {
