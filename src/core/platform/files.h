@@ -22,7 +22,7 @@ std::optional<Bytes> ReadAll(const std::filesystem::path& path);
 bool WriteAtomic(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 bool WriteAtomic(const std::filesystem::path& path, std::string_view text);
 
-// ASCII case folding, as the original platform's file system compares names.
+// ASCII case folding: library files are found whatever the letter case of their names.
 bool EqualNoCase(std::string_view a, std::string_view b);
 // Less-than on case-folded names, for a stable listing order.
 bool LessNoCase(std::string_view a, std::string_view b);

@@ -52,7 +52,7 @@ enum MessageId : int {
   kTranscribeMenu = 32803,
   kCancelTranscribeMenu = 32804,
 
-  // Messages of our own, for faults the original table has no text for.
+  // Messages of our own, numbered from 20001, for faults no numbered text above covers.
   kDamagedScoreFile = 20001,
   kTruncatedLibraryFile = 20002,
   kFolderOutsideDataFolder = 20003,
