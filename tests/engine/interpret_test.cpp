@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "engine_fixture.h"
@@ -460,3 +461,51 @@ TEST_F(EngineTest, StartTrackResetsTheTrackState) {
 
 }  // namespace
 }  // namespace vellumix::test
+
+namespace vellumix {
+namespace {
+
+// A finished track as "delta status pitch" words, note-offs as 0x80 with velocity left out.
+std::string Track(const std::vector<CMidiDataEvent>& events) {
+  std::string s;
+  for (const CMidiDataEvent& e : events) {
+    char word[32];
+    std::snprintf(word, sizeof word, "%s%d:%02X:%d", s.empty() ? "" : " ", e.delta, e.status,
+                  e.data1);
+    s += word;
+  }
+  return s;
+}
+
+TEST(EndEveryNote, NotesLeftOnEndAndRestruckPitchesAreSwitchedOffFirst) {
+  struct Case {
+    const char* what;
+    std::vector<CMidiDataEvent> in;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"balanced: untouched",
+       {{0, 0x90, 60, 80}, {114, 0x80, 60, 80}, {6, 0x91, 60, 80}, {114, 0x81, 60, 80}},
+       "0:90:60 114:80:60 6:91:60 114:81:60"},
+      {"left on: ended at the end of the last bar",
+       {{0, 0x90, 60, 80}, {0, 0x90, 64, 80}, {120, 0x90, 67, 80}, {114, 0x80, 67, 80}},
+       "0:90:60 0:90:64 120:90:67 114:80:67 6:80:60 0:80:64"},
+      {"struck again while sounding: off first, one off at the end",
+       {{0, 0x90, 64, 80}, {180, 0x90, 64, 80}, {20, 0x80, 64, 80}, {94, 0x80, 64, 80}},
+       "0:90:64 180:80:64 0:90:64 114:80:64"},
+      {"struck twice at once: one note, the longer",
+       {{0, 0x90, 64, 80}, {0, 0x90, 64, 80}, {114, 0x80, 64, 80}, {114, 0x80, 64, 80}},
+       "0:90:64 228:80:64"},
+      {"a note-off for a silent pitch goes, its time kept",
+       {{0, 0x80, 50, 80}, {60, 0x90, 60, 80}, {114, 0x90, 60, 0}},
+       "60:90:60 114:90:60"},
+  };
+  for (const Case& c : cases) {
+    std::vector<CMidiDataEvent> events = c.in;
+    EndEveryNote(events, 6);
+    EXPECT_EQ(Track(events), c.out) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace vellumix
