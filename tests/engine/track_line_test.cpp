@@ -106,6 +106,19 @@ TEST(TrackLine, GarbageReadsAsZeroWithoutThrowingAnythingAway) {
 namespace vellumix {
 namespace {
 
+TEST(TrackLine, AFirstLookReadsTheFieldsAsTheFullReadDoes) {
+  for (const char* line :
+       {"1.0000 23.5000 7.0000 0.0000 1.0000 0.0000 0.0000 0.0000 ", "2.0000 -4.0000 0.3333 ",
+        "5.0000 52.0000 20.0000 20.0000 99.0000 1.5000 1.0000 2.0000 ", "  1 \t x 12abc 4",
+        "1.0000 nan", ""}) {
+    const TrackLine full = ParseTrackLine(line);
+    TrackLineFields first(line);
+    EXPECT_EQ(first.At(0), full.Code()) << line;
+    EXPECT_EQ(first.Position(), full.Position()) << line;
+    for (std::size_t i : {2u, 4u, 7u}) EXPECT_EQ(first.At(i), full.Field(i)) << line << " " << i;
+  }
+}
+
 TEST(TrackLineFile, LinesAreReadWithTheirEndsAndAheadFromAnOffset) {
   std::FILE* f = std::tmpfile();
   ASSERT_NE(f, nullptr);

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -61,13 +60,12 @@ float LeadingNumber(std::string_view word) {
 
 }  // namespace
 
-TrackLine ParseTrackLine(std::string_view line, std::size_t fields) {
+TrackLine ParseTrackLine(std::string_view line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
 
   TrackLine out;
   std::size_t pos = 0;
-  std::size_t limit = std::min(fields, kMaxItemFields);
-  const bool withText = limit == kMaxItemFields;
+  std::size_t limit = kMaxItemFields;
   while (out.count < limit) {
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos >= line.size()) break;
@@ -75,14 +73,35 @@ TrackLine ParseTrackLine(std::string_view line, std::size_t fields) {
     while (end < line.size() && !IsBlank(line[end])) ++end;
     out.fields[out.count++] = LeadingNumber(line.substr(pos, end - pos));
     pos = end;
-    if (out.count == 1 && out.fields[0] == kTextItemCode) limit = std::min<std::size_t>(limit, 3);
+    if (out.count == 1 && out.fields[0] == kTextItemCode) limit = 3;
   }
-  if (withText && out.fields[0] == kTextItemCode && out.count == 3 && pos < line.size()) {
+  if (out.fields[0] == kTextItemCode && out.count == 3 && pos < line.size()) {
     // The writer puts the text directly after the blank that ends the third number.
     out.text = std::string(line.substr(pos + 1));
   }
   if (!(out.fields[1] >= 0.0f)) out.fields[1] = 0.0f;
   return out;
+}
+
+float TrackLineFields::At(std::size_t i) {
+  for (;;) {
+    while (pos_ < line_.size() && IsBlank(line_[pos_])) ++pos_;
+    if (pos_ >= line_.size()) return 0.0f;
+    std::size_t end = pos_;
+    while (end < line_.size() && !IsBlank(line_[end])) ++end;
+    const std::size_t word = index_;
+    if (word < i) {
+      pos_ = end;
+      ++index_;
+      continue;
+    }
+    return word == i ? LeadingNumber(line_.substr(pos_, end - pos_)) : 0.0f;
+  }
+}
+
+float TrackLineFields::Position() {
+  const float x = At(1);
+  return x >= 0.0f ? x : 0.0f;
 }
 
 bool ReadLine(std::FILE* file, std::string& line, bool& ended, std::int64_t* consumed) {

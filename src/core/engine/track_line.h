@@ -29,9 +29,23 @@ struct TrackLine {
 // start with a number reads 0, as atof would; "12abc" reads 12. A position (field 1) that is
 // negative or not a number becomes 0. For a text item only three numbers are read and the text is
 // what follows the blank after the third; the line end (LF or CR LF) is never part of it.
-// `fields` below twelve reads only the first numbers (and no text), for a pass that needs no
-// more.
-TrackLine ParseTrackLine(std::string_view line, std::size_t fields = kMaxItemFields);
+TrackLine ParseTrackLine(std::string_view line);
+
+// A first look at a track line: its numbers read one at a time, in ascending field order, the
+// words between skipped unread. Read as ParseTrackLine reads them (a text item: its first three).
+class TrackLineFields {
+ public:
+  explicit TrackLineFields(std::string_view line) : line_(line) {}
+  // Field `i`, at or after the last one asked for; 0 when the line has none.
+  float At(std::size_t i);
+  // Field 1, as ParseTrackLine keeps it (0 for a negative position or one not a number).
+  float Position();
+
+ private:
+  std::string_view line_;
+  std::size_t pos_ = 0;
+  std::size_t index_ = 0;  // of the word at pos_
+};
 
 // Reads one line (without its LF or CR LF) from `file` into `line`; false at the end of the file.
 // `ended` tells whether the line had its line end; `consumed` (when given) grows by the bytes read.

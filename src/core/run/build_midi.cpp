@@ -205,8 +205,8 @@ void Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
   bool ended = false;
   // A line without its line end stops the run later, when the track is written.
   while (ReadLine(file.get(), text, ended) && ended) {
-    // Eight fields reach an ending bracket's number.
-    const TrackLine item = ParseTrackLine(text, 8);
+    TrackLineFields item(text);
+    const float code = item.At(0);
     const float x = item.Position();
     bool leftOfNewSystem = false;  // the item still belongs to the system just finished
     while ((x > bars[bar].rightEnd || x < previous) && bar + 1 < bars.size()) {
@@ -222,14 +222,16 @@ void Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
         }
       }
     }
-    const float code = item.Code();
-    const float shape = item.Field(6);
     if (code == 1.0f || code == 2.0f) {
-      const float duration = item.Field(code == 1.0f ? 4 : 2);
+      const float duration = item.At(code == 1.0f ? 4 : 2);
       if (duration > 0.0f && duration < 64.0f) rhythm.Place(x, duration);
-    } else if (code == 5.0f && (shape == 1.0f || shape == 2.0f)) {
-      const float n = item.Field(7) != 0.0f ? item.Field(7) : shape;
-      if (n == 1.0f || n == 2.0f) brackets.push_back({bar, x, item.Field(4), static_cast<int>(n)});
+    } else if (code == 5.0f) {
+      const float right = item.At(4);
+      const float shape = item.At(6);
+      const float number = item.At(7);
+      const float n = number != 0.0f ? number : shape;
+      if ((shape == 1.0f || shape == 2.0f) && (n == 1.0f || n == 2.0f))
+        brackets.push_back({bar, x, right, static_cast<int>(n)});
     }
     previous = leftOfNewSystem ? kNone : x;
   }
