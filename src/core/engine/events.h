@@ -3,7 +3,6 @@
 // common base class.
 #pragma once
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -20,8 +19,9 @@ inline constexpr int kTicksPerQuarter = 120;
 // Truncation would put the second and third notes of a triplet on ticks 39 and 79.
 inline constexpr double kTickTolerance = 0.1;
 inline double SnapTick(double ticks) {
-  const double up = std::ceil(ticks);
-  return ticks > 0.0 && up - ticks < kTickTolerance ? up : ticks;
+  if (!(ticks > 0.0 && ticks < 1e15)) return ticks;
+  const auto whole = static_cast<double>(static_cast<std::int64_t>(ticks));
+  return ticks - whole > 1.0 - kTickTolerance ? whole + 1.0 : ticks;
 }
 
 // One bar of the piece, from the bar file.

@@ -1,5 +1,7 @@
 #include "platform/host.h"
 
+#include <algorithm>
+
 namespace vellumix {
 
 void ShowMessage(Host& host, int id, std::string_view argument) {
@@ -27,6 +29,21 @@ bool ReportStatusById(Host& host, int id, bool clearSecondPane) {
 
 bool ReportStatusFormatted(Host& host, int id, std::string_view argument, int pane,
                            bool clearSecondPane) {
+  // Reported for every item of a run: a text with one "%s" is composed in the status buffer,
+  // which cuts it as ReportStatus would.
+  const std::string_view pattern = res::Text(id);
+  const std::size_t at = pattern.find('%');
+  if (at != std::string_view::npos && pattern.substr(at, 2) == "%s" &&
+      pattern.find('%', at + 2) == std::string_view::npos) {
+    char buffer[kStatusBufferSize];
+    std::size_t n = 0;
+    for (std::string_view part : {pattern.substr(0, at), argument, pattern.substr(at + 2)}) {
+      const std::size_t take = std::min(part.size(), kStatusBufferSize - 1 - n);
+      part.copy(buffer + n, take);
+      n += take;
+    }
+    return host.ReportStatus(std::string_view(buffer, n), pane, clearSecondPane);
+  }
   return ReportStatus(host, res::Format(id, {argument}), pane, clearSecondPane);
 }
 

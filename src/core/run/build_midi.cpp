@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -65,6 +66,37 @@ std::optional<TrackText> ReadTrackText(const std::string& path) {
   text.complete = all.empty() || all.back() == '\n';
   return text;
 }
+
+// Complete lines of a file through a large buffer, as views without their line ends: a cheap
+// read for the first pass. A last line without its line end is not given.
+class LineChunks {
+ public:
+  explicit LineChunks(std::FILE* file) : file_(file) {}
+  bool Next(std::string_view& line) {
+    for (;;) {
+      const char* start = buffer_.data() + pos_;
+      if (const void* end = std::memchr(start, '\n', size_ - pos_)) {
+        line = std::string_view(start, static_cast<const char*>(end) - start);
+        pos_ += line.size() + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return true;
+      }
+      std::memmove(buffer_.data(), start, size_ - pos_);
+      size_ -= pos_;
+      pos_ = 0;
+      if (size_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // a very long line
+      const std::size_t got = std::fread(buffer_.data() + size_, 1, buffer_.size() - size_, file_);
+      if (got == 0) return false;
+      size_ += got;
+    }
+  }
+
+ private:
+  std::FILE* file_;
+  std::vector<char> buffer_ = std::vector<char>(std::size_t{1} << 16);
+  std::size_t pos_ = 0;
+  std::size_t size_ = 0;
+};
 
 // A channel of its own for every track without a template slot, leaving out the drum channel.
 int DefaultChannel(int track) {
@@ -201,10 +233,10 @@ void Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
       armed = false;
     }
   };
-  std::string text;
-  bool ended = false;
+  LineChunks lines(file.get());
+  std::string_view text;
   // A line without its line end stops the run later, when the track is written.
-  while (ReadLine(file.get(), text, ended) && ended) {
+  while (lines.Next(text)) {
     TrackLineFields item(text);
     const float code = item.At(0);
     const float x = item.Position();
@@ -244,7 +276,9 @@ void Assembly::MeasureBars(const std::vector<int>& tracks) {
   auto& bars = engine_.Bars();
   std::vector<std::int32_t> filled(bars.size(), 0);
   std::vector<Bracket> brackets;
-  for (int number : tracks) MeasureTrack(number, filled, brackets);
+  // The tempo file repeats the top staves, which their instrument files hold already.
+  for (int number : tracks)
+    if (number != 0) MeasureTrack(number, filled, brackets);
 
   // A bar that no track fills is an upbeat or a shortened last bar: it takes the length of the
   // longest music in it, and its time signature (and the next bar's) says so.
