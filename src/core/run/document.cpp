@@ -162,6 +162,7 @@ RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
     doc.ReleaseRunData();
     return RunResult::kStopped;
   }
+  summary.midiWritten = true;
   if (doc.library.options.deleteTemporaryFiles && !doc.DeleteTemporaryFiles()) {
     doc.ReleaseRunData();
     return RunResult::kStopped;

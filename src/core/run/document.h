@@ -59,13 +59,16 @@ class CVellumixDoc {
   bool onePerPage = true;  // "&one file a page"
 };
 
-// What the reading half of a run did.
+// What a run did.
 struct ReadSummary {
   int groups = 0;             // file groups read whole
   int systems = 0;            // systems written
   int bars = 0;               // lines of the bar file
   std::vector<int> instruments;  // instrument files written
   bool tempoFile = false;
+  // Transcribe put the MIDI file in place. It stays true when the run stops afterwards (a
+  // cancel while the intermediate files are deleted); an empty list writes nothing.
+  bool midiWritten = false;
 };
 
 enum class RunResult { kDone, kStopped, kCancelled };
@@ -82,7 +85,7 @@ RunResult ReadOldData(CVellumixDoc& doc, const std::string& outputPath);
 
 // A whole run: asks before writing over an existing file or one not ending in .MID, reads every
 // entry and writes `outputPath`; deletes the intermediate files afterwards when the options say
-// so.
+// so. `summary.midiWritten` tells whether the file was written, whatever the result.
 RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      const std::string& outputPath, ReadSummary& summary);
 
