@@ -11,9 +11,11 @@ QString DialogFileChooser::OpenFile(QWidget* parent, const QString& caption, con
 }
 
 QString DialogFileChooser::SaveFile(QWidget* parent, const QString& caption, const QString& folder,
-                                    const QString& filter, const QString& defaultSuffix) {
+                                    const QString& filter, const QString& defaultSuffix,
+                                    bool confirmOverwrite) {
   QFileDialog dialog(parent, caption, folder, filter);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setDefaultSuffix(defaultSuffix);

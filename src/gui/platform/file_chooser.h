@@ -13,10 +13,11 @@ class FileChooser {
   // The path of an existing file the user chose, or an empty string when they cancelled.
   virtual QString OpenFile(QWidget* parent, const QString& caption, const QString& folder,
                            const QString& filter) = 0;
-  // The path to write that the user chose, or an empty string when they cancelled. The chooser
-  // itself asks before a file is replaced.
+  // The path to write that the user chose, or an empty string when they cancelled. With
+  // `confirmOverwrite` the chooser asks before a file is replaced; without, the caller does.
   virtual QString SaveFile(QWidget* parent, const QString& caption, const QString& folder,
-                           const QString& filter, const QString& defaultSuffix) = 0;
+                           const QString& filter, const QString& defaultSuffix,
+                           bool confirmOverwrite) = 0;
 };
 
 // QFileDialog's own (non-native) dialogs, which behave alike on every desktop.
@@ -25,7 +26,8 @@ class DialogFileChooser : public FileChooser {
   QString OpenFile(QWidget* parent, const QString& caption, const QString& folder,
                    const QString& filter) override;
   QString SaveFile(QWidget* parent, const QString& caption, const QString& folder,
-                   const QString& filter, const QString& defaultSuffix) override;
+                   const QString& filter, const QString& defaultSuffix,
+                   bool confirmOverwrite) override;
 };
 
 }  // namespace vellumix::gui
