@@ -1,0 +1,21 @@
+// Texts between the core (8-bit strings) and Qt.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace vellumix::gui {
+
+// A core text for display: UTF-8 when it is valid UTF-8 (paths, our own texts), otherwise
+// Windows-1252, the encoding of library and SCORE files.
+QString FromCoreText(std::string_view text);
+
+// A path chosen in a Qt dialog, as the core opens it.
+std::string ToCorePath(const QString& path);
+
+// A filter of the core's "Description | pattern|...||" form as a Qt file dialog filter.
+// "*.*" matches every file, as users of the library files expect.
+QString FileDialogFilter(std::string_view filter);
+
+}  // namespace vellumix::gui
