@@ -1,16 +1,21 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <thread>
 
 #include "cli/terminal_host.h"
 #include "library/factory.h"
 #include "library/labels.h"
 #include "midi/reader.h"
 #include "platform/files.h"
+#include "playback/fluid_sequencer.h"
+#include "playback/transport.h"
 #include "run/document.h"
 #include "run/file_groups.h"
 #include "score/pmx.h"
@@ -281,6 +286,125 @@ int TranscribeCommand(const GlobalOptions& global, const RunInputs& run,
   status = Outcome(host, Transcribe(doc, entries, path, summary));
   if (status == kExitDone) PrintTranscription(summary, path);
   return status;
+}
+
+}  // namespace vellumix::cli
+
+namespace vellumix::cli {
+namespace {
+
+// M:SS (or plain seconds) in milliseconds; nothing when the text is not a time.
+std::optional<std::uint32_t> ParseTime(const std::string& text) {
+  const auto colon = text.find(':');
+  const std::string minutes = colon == std::string::npos ? "0" : text.substr(0, colon);
+  const std::string seconds = colon == std::string::npos ? text : text.substr(colon + 1);
+  auto digits = [](const std::string& s) {
+    return !s.empty() && s.size() <= 4 && s.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if (!digits(minutes) || !digits(seconds)) return std::nullopt;
+  const auto s = static_cast<std::uint32_t>(std::stoul(seconds));
+  if (colon != std::string::npos && s > 59) return std::nullopt;
+  return (static_cast<std::uint32_t>(std::stoul(minutes)) * 60 + s) * 1000;
+}
+
+std::string ClockText(std::uint32_t ms) {
+  const std::uint32_t s = ms / 1000;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%u:%02u", s / 60, s % 60);
+  return buf;
+}
+
+// The file is checked with our own reader first, so that a damaged one gets a clear message
+// rather than the synth's silence.
+bool CheckMidiFile(const std::string& file, Host& host) {
+  auto bytes = files::ReadAll(file);
+  if (!bytes) {
+    ShowMessage(host, res::kCannotRead, file);
+    return false;
+  }
+  if (!ReadMidiFile(*bytes, true)) {
+    std::cerr << file << " is not a Standard MIDI File, or it is damaged\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int PlayCommand(const GlobalOptions&, const PlayOptions& options) {
+  std::optional<std::uint32_t> from = 0;
+  if (!options.from.empty()) from = ParseTime(options.from);
+  if (!from) {
+    std::cerr << "--from wants a time M:SS\n";
+    return kExitUsage;
+  }
+  if (options.tempo && (*options.tempo == 0 || *options.tempo > playback::Transport::kMaxTempo)) {
+    std::cerr << "--tempo wants quarter notes a minute from 1 to " << playback::Transport::kMaxTempo
+              << '\n';
+    return kExitUsage;
+  }
+  TerminalHost host;
+  if (!CheckMidiFile(options.file, host)) return kExitError;
+  std::atomic<bool> ended = false;  // outlives the sequencer, whose watcher sets it
+  playback::FluidSynthSequencer sequencer(options.soundfont);
+  if (!sequencer.HasOutputDevice()) {
+    ShowMessageById(host, res::kNoMidiDevice);
+    std::cerr << sequencer.ErrorText() << '\n';
+    return kExitError;
+  }
+  auto length = sequencer.Open(options.file);
+  if (!length) {
+    std::cerr << sequencer.ErrorText() << '\n';
+    return kExitError;
+  }
+  if (*from >= *length) {
+    std::cerr << "--from " << options.from << " lies at or beyond the end of the music ("
+              << ClockText(*length) << ")\n";
+    return kExitError;
+  }
+  if (!sequencer.Play(*from, [&](bool) { ended = true; })) {
+    std::cerr << sequencer.ErrorText() << '\n';
+    return kExitError;
+  }
+  if (options.tempo && !sequencer.SetTempo(*options.tempo)) {
+    sequencer.Stop();
+    std::cerr << sequencer.ErrorText() << '\n';
+    return kExitError;
+  }
+  const std::string total = ClockText(*length);
+  while (!ended) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto tempo = sequencer.Tempo();
+    std::string line = ClockText(sequencer.Position()) + " / " + total;
+    if (tempo) line += "  tempo " + std::to_string(*tempo);
+    if (!host.ReportStatus(line, 0, false)) {
+      sequencer.Stop();
+      host.EndProgress();
+      std::cerr << "Playback stopped\n";
+      return kExitCancelled;
+    }
+  }
+  host.EndProgress();
+  return kExitDone;
+}
+
+int RenderCommand(const GlobalOptions&, const std::string& file, const std::string& output,
+                  const std::string& soundfont) {
+  TerminalHost host;
+  if (!CheckMidiFile(file, host)) return kExitError;
+  const std::string font = playback::FindSoundfont(soundfont);
+  if (font.empty()) {
+    std::cerr << "No General MIDI soundfont was found: give one with --soundfont or "
+                 "VELLUMIX_SOUNDFONT, or install timgm6mb-soundfont\n";
+    return kExitError;
+  }
+  std::string error;
+  if (!playback::RenderToWav(file, output, font, error)) {
+    std::cerr << error << '\n';
+    return kExitError;
+  }
+  std::cout << "wrote " << output << '\n';
+  return kExitDone;
 }
 
 }  // namespace vellumix::cli

@@ -1,6 +1,7 @@
 // The commands of vellumix-cli; each returns the process exit status.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,5 +37,16 @@ struct RunInputs {
 int ReadScoresCommand(const GlobalOptions& global, const RunInputs& run);
 int ReadOldDataCommand(const GlobalOptions& global, const std::string& output);
 int TranscribeCommand(const GlobalOptions& global, const RunInputs& run, const std::string& output);
+
+struct PlayOptions {
+  std::string file;
+  std::string from;                    // --from M:SS
+  std::optional<std::uint32_t> tempo;  // --tempo BPM
+  std::string soundfont;               // --soundfont PATH
+};
+
+int PlayCommand(const GlobalOptions& global, const PlayOptions& play);
+int RenderCommand(const GlobalOptions& global, const std::string& file, const std::string& output,
+                  const std::string& soundfont);
 
 }  // namespace vellumix::cli

@@ -94,6 +94,29 @@ int main(int argc, char** argv) {
       "  vellumix-cli read-old-data -o again.mid");
   readOld->callback([&] { result = ReadOldDataCommand(global, output); });
 
+  PlayOptions play;
+  auto* playCmd = app.add_subcommand("play", "Play a MIDI file through the sound output");
+  playCmd->add_option("FILE", play.file, "The MIDI file")->required();
+  playCmd->add_option("--from", play.from, "Start at this time, M:SS");
+  playCmd->add_option("--tempo", play.tempo, "Play at this tempo, quarter notes a minute");
+  playCmd->add_option("--soundfont", play.soundfont,
+                      "General MIDI soundfont (default: $VELLUMIX_SOUNDFONT, else the system's)");
+  playCmd->footer(
+      "Examples:\n"
+      "  vellumix-cli play minuet.mid\n"
+      "  vellumix-cli play minuet.mid --from 1:30 --tempo 96\n"
+      "Ctrl-C stops the music.");
+  playCmd->callback([&] { result = PlayCommand(global, play); });
+
+  std::string renderFile;
+  auto* render = app.add_subcommand("render", "Render a MIDI file to a WAV file (44.1 kHz stereo)");
+  render->add_option("FILE", renderFile, "The MIDI file")->required();
+  render->add_option("-o,--output", output, "The WAV file to write")->required();
+  render->add_option("--soundfont", play.soundfont,
+                     "General MIDI soundfont (default: $VELLUMIX_SOUNDFONT, else the system's)");
+  render->footer("Example:\n  vellumix-cli render minuet.mid -o minuet.wav");
+  render->callback([&] { result = RenderCommand(global, renderFile, output, play.soundfont); });
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
