@@ -137,6 +137,16 @@ bool ParseBarLine(std::string_view line, float (&fields)[kBarFileFields]) {
 
 }  // namespace
 
+std::optional<std::string> TimeSignatureRefusal(int top, int bottom) {
+  if (top >= kMinTop && top <= kMaxTop && ValidBottom(bottom)) return std::nullopt;
+  return res::Format(res::kInvalidLowerNumber, {std::int64_t{top}, std::int64_t{bottom}});
+}
+
+std::optional<std::string> AnacrusisRefusal(float beats) {
+  if (beats >= kMinAnacrusis && beats <= kMaxAnacrusis) return std::nullopt;
+  return std::string(kAnacrusisRange);
+}
+
 bool AskValidTimeSignature(Host& host, TimeSignatureQuestion kind, std::string_view text, int& top,
                            int& bottom) {
   // The dialog must be able to close with what it starts with.
@@ -146,12 +156,13 @@ bool AskValidTimeSignature(Host& host, TimeSignatureQuestion kind, std::string_v
     int t = startTop;
     int b = startBottom;
     if (!host.AskTimeSignature(kind, text, t, b)) return false;
-    if (t >= kMinTop && t <= kMaxTop && ValidBottom(b)) {
+    const auto refusal = TimeSignatureRefusal(t, b);
+    if (!refusal) {
       top = t;
       bottom = b;
       return true;
     }
-    ShowMessageFormatted(host, res::kInvalidLowerNumber, {std::int64_t{t}, std::int64_t{b}});
+    host.ShowMessage(res::kInvalidLowerNumber, *refusal);
     startTop = UsableTop(t);
     startBottom = UsableBottom(b);
   }
@@ -162,11 +173,12 @@ bool AskValidAnacrusis(Host& host, std::string_view text, float& beats) {
   while (true) {
     float v = start;
     if (!host.AskAnacrusis(text, v)) return false;
-    if (v >= kMinAnacrusis && v <= kMaxAnacrusis) {
+    const auto refusal = AnacrusisRefusal(v);
+    if (!refusal) {
       beats = v;
       return true;
     }
-    host.ShowMessage(0, kAnacrusisRange);
+    host.ShowMessage(0, *refusal);
     start = UsableAnacrusis(v, start);
   }
 }

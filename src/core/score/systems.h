@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,12 @@ struct CSystem {
   std::int32_t firstStaff = 0;
   std::int32_t staffCount = 0;
 };
+
+// The text a time-signature answer is refused with (message 56), or nothing when the engine can
+// play it; what the question dialogs check before they close.
+std::optional<std::string> TimeSignatureRefusal(int top, int bottom);
+// The text an anacrusis answer outside 0.125 ... 20.0 is refused with, or nothing.
+std::optional<std::string> AnacrusisRefusal(float beats);
 
 // Asks a time-signature question until the answer is one the engine can play (top 1 ... 32,
 // bottom 2, 4, 8, 16, 32 or 64), showing message 56 after every refused answer. False is Cancel.

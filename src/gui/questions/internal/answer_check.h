@@ -1,5 +1,5 @@
-// Whether the core takes a question's answer, asked of the core's own Ask...Valid loops so that
-// the dialogs refuse exactly what the reader would refuse, with the core's words.
+// Whether the core takes a question's answer, so that the dialogs refuse exactly what the reader
+// would refuse, with the core's words.
 #pragma once
 
 #include <QString>
