@@ -84,7 +84,8 @@ std::string FindSoundfont(const std::string& explicitPath) {
   return {};
 }
 
-FluidSynthSequencer::FluidSynthSequencer(const std::string& soundfont, const Settings& settings) {
+FluidSynthSequencer::FluidSynthSequencer(const std::string& soundfont, const Settings& settings,
+                                         Output output) {
   SilenceLog();
   const std::string font = FindSoundfont(soundfont);
   if (font.empty()) {
@@ -95,6 +96,10 @@ FluidSynthSequencer::FluidSynthSequencer(const std::string& soundfont, const Set
   if (settings_) {
     for (const auto& [name, value] : settings)
       fluid_settings_setstr(settings_, name.c_str(), value.c_str());
+    if (output == Output::kCallerRenders) {
+      fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
+      fluid_settings_setstr(settings_, "player.timing-source", "sample");
+    }
     synth_ = new_fluid_synth(settings_);
   }
   if (!synth_) {
@@ -105,7 +110,12 @@ FluidSynthSequencer::FluidSynthSequencer(const std::string& soundfont, const Set
     error_ = "The soundfont " + font + " could not be loaded";
     return;
   }
+  if (output == Output::kCallerRenders) {
+    canPlay_ = true;
+    return;
+  }
   driver_ = new_fluid_audio_driver(settings_, synth_);
+  canPlay_ = driver_ != nullptr;
   if (!driver_) error_ = "No audio output could be opened";
 }
 
@@ -117,13 +127,13 @@ FluidSynthSequencer::~FluidSynthSequencer() {
 }
 
 bool FluidSynthSequencer::HasOutputDevice() const {
-  return driver_ != nullptr;
+  return canPlay_;
 }
 
 std::optional<std::uint32_t> FluidSynthSequencer::Open(const std::string& path) {
   Close();
   std::lock_guard lock(mutex_);
-  if (!driver_) return std::nullopt;
+  if (!canPlay_) return std::nullopt;
   auto file = ReadMidi(path, error_);
   if (!file) return std::nullopt;
   map_.emplace(*file);
@@ -136,7 +146,7 @@ std::optional<std::uint32_t> FluidSynthSequencer::Open(const std::string& path) 
 bool FluidSynthSequencer::Play(std::uint32_t fromMs, EndHandler onEnd) {
   Stop();
   std::lock_guard lock(mutex_);
-  if (!map_ || !driver_) {
+  if (!map_ || !canPlay_) {
     error_ = "No file is open";
     return false;
   }
@@ -264,6 +274,17 @@ bool FluidSynthSequencer::SetTempo(std::uint32_t bpm) {
 std::string FluidSynthSequencer::ErrorText() const {
   std::lock_guard lock(mutex_);
   return error_;
+}
+
+float FluidSynthSequencer::Render(int frames) {
+  std::lock_guard lock(mutex_);
+  if (!canPlay_ || driver_ || frames <= 0) return 0;
+  std::vector<float> left(static_cast<std::size_t>(frames)), right(left.size());
+  fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1);
+  float peak = 0;
+  for (std::size_t i = 0; i < left.size(); ++i)
+    peak = std::max({peak, std::abs(left[i]), std::abs(right[i])});
+  return peak;
 }
 
 bool RenderToWav(const std::string& midiPath, const std::string& wavPath,

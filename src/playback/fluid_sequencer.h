@@ -36,8 +36,12 @@ class FluidSynthSequencer : public Sequencer {
  public:
   // FluidSynth string settings to apply first, as name and value ("audio.driver", "alsa").
   using Settings = std::vector<std::pair<std::string, std::string>>;
+  // Who makes the sound: an audio driver in real time, or the caller through Render (no sound
+  // device needed; the player then keeps time by the samples rendered).
+  enum class Output { kAudioDriver, kCallerRenders };
 
-  explicit FluidSynthSequencer(const std::string& soundfont = {}, const Settings& settings = {});
+  explicit FluidSynthSequencer(const std::string& soundfont = {}, const Settings& settings = {},
+                               Output output = Output::kAudioDriver);
   ~FluidSynthSequencer() override;
   FluidSynthSequencer(const FluidSynthSequencer&) = delete;
   FluidSynthSequencer& operator=(const FluidSynthSequencer&) = delete;
@@ -53,6 +57,10 @@ class FluidSynthSequencer : public Sequencer {
   bool SetTempo(std::uint32_t bpm) override;
   std::string ErrorText() const override;
 
+  // With Output::kCallerRenders: renders `frames` stereo frames at 44.1 kHz and answers the
+  // loudest sample (0 to 1).
+  float Render(int frames);
+
  private:
   // Ends the play under way; answers its handler, which the caller calls unlocked.
   EndHandler EndPlay(std::uint32_t positionMs);
@@ -63,6 +71,7 @@ class FluidSynthSequencer : public Sequencer {
   _fluid_hashtable_t* settings_ = nullptr;
   _fluid_synth_t* synth_ = nullptr;
   _fluid_audio_driver_t* driver_ = nullptr;
+  bool canPlay_ = false;  // a soundfont is loaded and something renders the sound
 
   mutable std::mutex mutex_;  // guards everything below; the watcher shares it
   std::string error_;

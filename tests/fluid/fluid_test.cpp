@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "midi/reader.h"
@@ -93,6 +95,37 @@ TEST_F(Fluid, RenderIsAudibleAndLastsThePlayingTimeAndTheTail) {
   EXPECT_EQ(wav.channels, 2u);
   EXPECT_NEAR(wav.seconds, PlayingSeconds(*midi) + playback::kRenderTailSeconds, 0.1);
   EXPECT_GT(wav.peak, 300);
+}
+
+// The sequencer rendered by the test keeps time by the samples, so that it can be checked without
+// a sound device and without waiting in real time.
+TEST_F(Fluid, SeekAndTempoFollowTheFilesOwnTiming) {
+  using playback::FluidSynthSequencer;
+  FluidSynthSequencer sequencer(kSoundFont, {}, FluidSynthSequencer::Output::kCallerRenders);
+  ASSERT_TRUE(sequencer.HasOutputDevice()) << sequencer.ErrorText();
+  auto midi = ReadMidiFile(*files::ReadAll(midi_), true);
+  auto length = sequencer.Open(midi_);
+  ASSERT_TRUE(length);
+  EXPECT_NEAR(*length, PlayingSeconds(*midi) * 1000, 1);
+
+  constexpr int kRate = 44100;
+  std::atomic<int> ends{0};
+  ASSERT_TRUE(sequencer.Play(10000, [&](bool completed) { ends += completed ? 1 : 100; }));
+  const float peak = sequencer.Render(kRate);
+  EXPECT_NEAR(sequencer.Position(), 11000, 30);
+  EXPECT_GT(peak, 0.01f);
+
+  const auto tempo = sequencer.Tempo();
+  ASSERT_TRUE(tempo);
+  ASSERT_TRUE(sequencer.SetTempo(*tempo * 2));
+  int frames = 0;
+  while (sequencer.Position() < *length && frames < 60 * kRate)
+    frames += (sequencer.Render(441), 441);
+  EXPECT_NEAR(frames * 1000.0 / kRate, (*length - 11000) / 2.0, 100);
+  // The end reaches the handler once, as a completed play.
+  for (int i = 0; i < 100 && ends == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ends, 1);
 }
 
 TEST_F(Fluid, SequencerWithoutSoundfontHasNoOutputDevice) {
