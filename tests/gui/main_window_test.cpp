@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QStatusBar>
@@ -26,6 +27,10 @@
 #include "app/presenter.h"
 #include "help/help.h"
 #include "platform/file_chooser.h"
+#include "playback/fluid_sequencer.h"
+#include "playback/notation_switch.h"
+#include "playback/start_time_dialog.h"
+#include "playback/transport.h"
 #include "questions/questions.h"
 #include "res/button_pictures.h"
 #include "res/strings.h"
@@ -63,7 +68,13 @@ class ScriptedPresenter : public Presenter {
 
 class ScriptedChooser : public FileChooser {
  public:
-  QString OpenFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+  QString OpenFile(QWidget*, const QString&, const QString&, const QString&) override {
+    if (opens.empty()) return {};
+    QString path = opens.front();
+    opens.pop_front();
+    return path;
+  }
+  std::deque<QString> opens;  // the answers of the open chooser; none left: Cancel
   QString SaveFile(QWidget*, const QString&, const QString&, const QString& filter,
                    const QString& suffix, bool) override {
     filters << filter + u'|' + suffix;
@@ -112,6 +123,22 @@ class StatusLog {
   std::atomic<bool> held_{false};
 };
 
+class RecordingLauncher : public playback::Launcher {
+ public:
+  bool OpenWithAssociation(const std::string& path) override {
+    opened.push_back(path);
+    return true;
+  }
+  bool StartProgram(const std::string& program, const std::string& path) override {
+    started.emplace_back(program, path);
+    return true;
+  }
+  std::vector<std::string> opened;
+  std::vector<std::pair<std::string, std::string>> started;
+};
+
+constexpr const char* kSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
 // A window over a scratch library holding the factory files and examples/minuet.pmx as a
 // SCORE file; the file list step hands over `entries`.
 struct Rig {
@@ -124,9 +151,13 @@ struct Rig {
   std::vector<std::string> entries;
   FileListOutcome listOutcome = FileListOutcome::kTranscribe;
   int listsShown = 0;
+  // Rendered by the test, so that playback needs no sound device and keeps the test's time.
+  playback::FluidSynthSequencer sequencer;
+  RecordingLauncher launcher;
   std::unique_ptr<MainWindow> window;
 
-  Rig() {
+  explicit Rig(const std::string& soundfont = kSoundFont)
+      : sequencer(soundfont, {}, playback::FluidSynthSequencer::Output::kCallerRenders) {
     InstallFactoryLibrary(data.slashed(), host);
     doc.Create(data.slashed(), false);
     auto text = files::ReadAll(std::string(VELLUMIX_SOURCE_DIR) + "/examples/minuet.pmx");
@@ -134,13 +165,15 @@ struct Rig {
     files::WriteAtomic(Score(), *bytes);
     entries = {Score() + " 1"};
     log.Attach(host);
-    window = std::make_unique<MainWindow>(doc, host, chooser,
-                                          [this](QWidget*, CVellumixDoc&, Host&, FileChooser&,
-                                                 FileListState&, std::vector<std::string>& chosen) {
-                                            ++listsShown;
-                                            chosen = entries;
-                                            return listOutcome;
-                                          });
+    window = std::make_unique<MainWindow>(
+        doc, host, chooser,
+        [this](QWidget*, CVellumixDoc&, Host&, FileChooser&, FileListState&,
+               std::vector<std::string>& chosen) {
+          ++listsShown;
+          chosen = entries;
+          return listOutcome;
+        },
+        sequencer, launcher);
   }
   std::string Score() const { return data.slashed() + "minuet.mus"; }
   QString Out(const char* name = "out.mid") const {
@@ -152,6 +185,19 @@ struct Rig {
   }
   QAction* Action(Command command) const { return window->CommandAction(command); }
   bool Enabled(Control control) const { return window->FormControl(control)->isEnabled(); }
+  QString Text(Control control) const {
+    return static_cast<QLabel*>(window->FormControl(control))->text();
+  }
+  // The score transcribed by the core, for the transport to play.
+  QString WriteMidi() {
+    ReadSummary summary;
+    const std::string out = Out("play.mid").toStdString();
+    return Transcribe(doc, entries, out, summary) == RunResult::kDone ? Out("play.mid") : QString();
+  }
+  // Plays `ms` of music the way a sound card would take it.
+  void Render(int ms) {
+    for (int done = 0; done < ms; done += 10) sequencer.Render(441);
+  }
   bool TranscribeFocused() const {
     return window->focusWidget() == window->FormControl(Control::kTranscribeButton);
   }
@@ -211,6 +257,10 @@ class MainWindowTest : public QObject {
   void optionsComeBackAfterAFailedRun();
   void closingDuringARunCancelsItAndLeavesNoFile();
   void readOldDataWritesTheFileAgainFromTheIntermediateFiles();
+  void theTransportLoadsPlaysPausesAndStops();
+  void repeatButtonsAndTheStartTimeSetWherePlayStarts();
+  void theStartTimeDialogTakes60MinutesNot60Seconds();
+  void aRunThatWroteItsFilePlaysItAndSwitchesToNotation();
   void screenshots();
 };
 
@@ -531,6 +581,179 @@ void MainWindowTest::readOldDataWritesTheFileAgainFromTheIntermediateFiles() {
   QCOMPARE(rig.window->TemplateText()->text(), QStringLiteral("Template = \n[None]"));
 }
 
+void MainWindowTest::theTransportLoadsPlaysPausesAndStops() {
+  if (!fs::exists(kSoundFont)) QSKIP("timgm6mb-soundfont missing");
+  Rig rig;
+  QVERIFY(rig.Show());
+  const QString midi = rig.WriteMidi();
+  QVERIFY(!midi.isEmpty());
+  MainWindow& w = *rig.window;
+  rig.chooser.opens = {midi};
+  QTest::mouseClick(w.FormControl(Control::kMidiButton), Qt::LeftButton);
+  QCOMPARE(rig.Text(Control::kMidiFileNameText), midi);
+  QCOMPARE(rig.Text(Control::kPlayingTimeText), QStringLiteral("mins 00 : 00 secs"));
+  QCOMPARE(rig.Text(Control::kPlayStateText), QStringLiteral("Play - Stopped"));
+  QCOMPARE(FlagMismatches(w, ControlState::kLoaded), QString());
+
+  QTest::keyClick(&w, Qt::Key_F8);
+  QCOMPARE(FlagMismatches(w, ControlState::kPlaying), QString());
+  const QString tempo = rig.window->TempoText()->text();
+  QVERIFY2(tempo.startsWith(QStringLiteral("Tempo = ")), qPrintable(tempo));
+  const int bpm = tempo.mid(8).toInt();
+  QTest::keyClick(&w, Qt::Key_Plus, Qt::KeypadModifier);
+  QCOMPARE(w.TempoText()->text(), QStringLiteral("Tempo = %1").arg(bpm + 1));
+  QTest::keyClick(&w, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+  QCOMPARE(w.TempoText()->text(), QStringLiteral("Tempo = %1").arg(bpm - 9));
+  QTest::keyClick(&w, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+  rig.Render(1500 * bpm / (bpm + 1));
+  QTRY_COMPARE(rig.Text(Control::kPlayingTimeText), QStringLiteral("mins 00 : 01 secs"));
+  QCOMPARE(rig.Text(Control::kPlayStateText), QStringLiteral("Playing..."));
+
+  // Pause keeps the place; the play itself has ended, so the transport stands stopped.
+  QTest::mouseClick(w.FormControl(Control::kPauseButton), Qt::LeftButton);
+  QCOMPARE(rig.Text(Control::kPlayStateText), QStringLiteral("Play - Paused"));
+  QCOMPARE(FlagMismatches(w, ControlState::kStopped), QString());
+  QCOMPARE(w.Transport().StartPosition(), 1000u);
+  QTest::mouseClick(w.FormControl(Control::kPlayButton), Qt::LeftButton);
+  QCOMPARE(rig.Text(Control::kPlayingTimeText), QStringLiteral("mins 00 : 01 secs"));
+  QVERIFY(rig.sequencer.Position() >= 1000 && rig.sequencer.Position() < 1100);
+
+  QTest::mouseClick(w.FormControl(Control::kStopButton), Qt::LeftButton);
+  QCOMPARE(rig.Text(Control::kPlayStateText), QStringLiteral("Play - Stopped"));
+  QCOMPARE(FlagMismatches(w, ControlState::kStopped), QString());
+  QTest::mouseClick(w.FormControl(Control::kPlayButton), Qt::LeftButton);
+  QCOMPARE(rig.Text(Control::kPlayingTimeText), QStringLiteral("mins 00 : 00 secs"));
+
+  // The end of the music comes from the player's own thread.
+  while (rig.sequencer.Position() < w.Transport().Length()) rig.Render(100);
+  QTRY_COMPARE(FlagMismatches(w, ControlState::kStopped), QString());
+  QCOMPARE(rig.Text(Control::kPlayStateText), QStringLiteral("Play - Stopped"));
+  QVERIFY(!w.Transport().DeviceOpen());
+  QCOMPARE(w.Transport().StartPosition(), 0u);
+}
+
+void MainWindowTest::repeatButtonsAndTheStartTimeSetWherePlayStarts() {
+  if (!fs::exists(kSoundFont)) QSKIP("timgm6mb-soundfont missing");
+  Rig rig;
+  QVERIFY(rig.Show());
+  MainWindow& w = *rig.window;
+  rig.chooser.opens = {rig.WriteMidi()};
+  rig.Action(Command::kLoadPlaybackFile)->trigger();
+  QWidget* rew = w.FormControl(Control::kRewButton);
+  QWidget* ff = w.FormControl(Control::kFfButton);
+  QVERIFY(!rew->isEnabled());
+
+  // A click is not a hold.
+  QTest::mouseClick(ff, Qt::LeftButton);
+  QCOMPARE(w.Transport().Seconds(), 0u);
+  QTest::mousePress(ff, Qt::LeftButton);
+  QTRY_VERIFY(w.Transport().Seconds() >= 2);
+  QTest::mouseRelease(ff, Qt::LeftButton);
+  QCOMPARE(rig.Text(Control::kPlayStateText), QStringLiteral("Play - Forward"));
+  QVERIFY(rew->isEnabled());
+  QVERIFY(rig.Action(Command::kRewindFastForward)->isEnabled());
+
+  QTest::mousePress(rew, Qt::LeftButton);
+  QTRY_COMPARE(rig.Text(Control::kPlayingTimeText), QStringLiteral("mins 00 : 00 secs"));
+  QTest::qWait(3 * PictureButton::kRepeatMs);
+  QTest::mouseRelease(rew, Qt::LeftButton);
+  QCOMPARE(rig.Text(Control::kPlayingTimeText), QStringLiteral("mins 00 : 00 secs"));
+  QCOMPARE(rig.Text(Control::kPlayStateText), QStringLiteral("Play - Rewind"));
+
+  // The start-time dialog, on a double-click of either button: a time in the music, one beyond
+  // it (message 19, nothing changes), and Escape.
+  struct Answer {
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> time;
+    const char* clock;
+    std::uint32_t start;
+    int messages;
+  };
+  QVERIFY(w.Transport().Length() > 3000);
+  const Answer answers[] = {{std::pair{0u, 3u}, "mins 00 : 03 secs", 3000, 0},
+                            {std::pair{60u, 0u}, "mins 00 : 03 secs", 3000, 1},
+                            {std::nullopt, "mins 00 : 03 secs", 3000, 1}};
+  for (const Answer& answer : answers) {
+    std::vector<std::uint32_t> asked;
+    w.SetStartTimeStep([&](QWidget*, std::uint32_t minutes, std::uint32_t seconds) {
+      asked = {minutes, seconds};
+      return answer.time;
+    });
+    QTest::mouseDClick(answer.time ? ff : rew, Qt::LeftButton);
+    QCOMPARE(asked.size(), 2u);
+    QCOMPARE(rig.Text(Control::kPlayingTimeText), QString::fromLatin1(answer.clock));
+    QCOMPARE(w.Transport().StartPosition(), answer.start);
+    QCOMPARE(rig.presenter.messages.size(), answer.messages);
+  }
+  QCOMPARE(rig.presenter.messages.value(0), QStringLiteral("This value is out of range!"));
+  QTest::keyClick(&w, Qt::Key_F8);
+  QVERIFY(rig.sequencer.Position() >= 3000 && rig.sequencer.Position() < 3100);
+  QTest::mouseClick(w.FormControl(Control::kStopButton), Qt::LeftButton);
+}
+
+void MainWindowTest::theStartTimeDialogTakes60MinutesNot60Seconds() {
+  struct Case {
+    const char *minutes, *seconds;
+    bool taken;
+    QString refusal;
+    const char* focus;
+  };
+  const Case cases[] = {{"60", "0", true, {}, ""},
+                        {"1", "60", false, "Enter an integer between 0 and 59.", "seconds"},
+                        {"61", "0", false, "Enter an integer between 0 and 60.", "minutes"},
+                        {"x", "0", false, "Enter an integer.", "minutes"}};
+  for (const Case& c : cases) {
+    StartTimeDialog dialog(1, 2);
+    dialog.show();
+    dialog.minutesEdit()->setText(QString::fromLatin1(c.minutes));
+    dialog.secondsEdit()->setText(QString::fromLatin1(c.seconds));
+    QString refusal;
+    if (!c.taken) WithNextDialog([&](QWidget* box) { refusal = box->property("text").toString(); });
+    QTest::keyClick(dialog.secondsEdit(), Qt::Key_Return);
+    QCOMPARE(dialog.result(), c.taken ? int(QDialog::Accepted) : int(QDialog::Rejected));
+    QCOMPARE(refusal, c.refusal);
+    if (c.taken) {
+      QCOMPARE(dialog.minutes(), 60u);
+    } else {
+      QVERIFY(dialog.focusWidget());
+      QCOMPARE(dialog.focusWidget()->objectName(), QString::fromLatin1(c.focus));
+      // Escape leaves the values it opened with.
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+      QCOMPARE(std::pair(dialog.minutes(), dialog.seconds()), std::pair(1u, 2u));
+    }
+  }
+}
+
+void MainWindowTest::aRunThatWroteItsFilePlaysItAndSwitchesToNotation() {
+  if (!fs::exists(kSoundFont)) QSKIP("timgm6mb-soundfont missing");
+  for (bool device : {true, false}) {
+    Rig rig(device ? kSoundFont : "/nonexistent/none.sf2");
+    Options options = rig.doc.library.options;
+    options.autoPlayback = 1;
+    options.switchToNotationOnPlayback = 1;
+    QVERIFY(rig.doc.library.SaveOptions(options));
+    files::WriteAtomic(rig.data.path() / "SCOREPATH.DAT", std::string("notes --open\r\n"));
+    rig.chooser.saves = {rig.Out()};
+    QVERIFY(rig.Show());
+    QTest::keyClick(rig.window.get(), Qt::Key_F2);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.window->RunActive(), 60000);
+    if (!device) {
+      QCOMPARE(rig.presenter.messages,
+               QStringList(QString::fromLatin1(res::Text(res::kNoMidiDevice))));
+      QCOMPARE(FlagMismatches(*rig.window, ControlState::kIdleCompleted), QString());
+      QVERIFY(rig.TranscribeFocused());
+      QVERIFY(rig.launcher.started.empty());
+      continue;
+    }
+    QCOMPARE(FlagMismatches(*rig.window, ControlState::kPlaying), QString());
+    QCOMPARE(rig.Text(Control::kMidiFileNameText), rig.Out());
+    const std::vector<std::pair<std::string, std::string>> started{{"notes --open", rig.Score()}};
+    QCOMPARE(rig.launcher.started, started);
+    // Closing the window stops the music first.
+    rig.window->close();
+    QVERIFY(!rig.window->Transport().DeviceOpen());
+  }
+}
+
 // Not a check: with VELLUMIX_SCREENSHOTS set to a folder, writes a PNG of the main window in
 // every control state and of each dialog it opens (scripts/screenshots).
 void MainWindowTest::screenshots() {
@@ -653,6 +876,23 @@ void MainWindowTest::screenshots() {
         [&](QWidget* d) { SaveGrab(d, folder, explorer ? "file-list-explorer" : "file-list"); });
     RunFileListDialog(rig.window.get(), rig.doc, rig.host, rig.chooser, kept, chosen);
   }
+
+  // The transport with a file loaded, playing, paused; the start-time dialog.
+  if (fs::exists(kSoundFont)) {
+    rig.chooser.opens = {rig.WriteMidi()};
+    rig.Action(Command::kLoadPlaybackFile)->trigger();
+    QVERIFY(SaveGrab(rig.window.get(), folder, "transport-loaded"));
+    rig.Action(Command::kPlay)->trigger();
+    rig.Render(1500);
+    QTest::qWait(300);
+    QVERIFY(SaveGrab(rig.window.get(), folder, "transport-playing"));
+    rig.Action(Command::kPause)->trigger();
+    QVERIFY(SaveGrab(rig.window.get(), folder, "transport-paused"));
+  }
+  StartTimeDialog startTime(1, 23, rig.window.get());
+  startTime.show();
+  QTest::qWait(50);
+  QVERIFY(SaveGrab(&startTime, folder, "start-time"));
 }
 
 }  // namespace vellumix::gui

@@ -79,10 +79,15 @@ class FakeSequencer : public Sequencer {
 
 class FakeLauncher : public Launcher {
  public:
-  void OpenWithAssociation(const std::string& path) override { opened.push_back(path); }
-  void StartProgram(const std::string& program, const std::string& path) override {
-    started.emplace_back(program, path);
+  bool OpenWithAssociation(const std::string& path) override {
+    opened.push_back(path);
+    return works;
   }
+  bool StartProgram(const std::string& program, const std::string& path) override {
+    started.emplace_back(program, path);
+    return works;
+  }
+  bool works = true;
   std::vector<std::string> opened;
   std::vector<std::pair<std::string, std::string>> started;
 };
@@ -304,7 +309,8 @@ struct Switch {
   std::string scoreFile;
   std::vector<std::string> opened;
   std::vector<std::pair<std::string, std::string>> started;
-  bool missingMessage;
+  int message = 0;
+  bool launcherFails = false;
 };
 
 TEST(NotationSwitch, FollowsScorePathDat) {
@@ -315,26 +321,27 @@ TEST(NotationSwitch, FollowsScorePathDat) {
        "/opt/notes/bin/notes --edit  \nsecond\n",
        "/m/a.mus",
        {},
-       {{"/opt/notes/bin/notes --edit", "/m/a.mus"}},
-       false},
-      {"missing", std::nullopt, "/m/a.mus", {}, {}, true},
-      {"no SCORE file", "wscore.exe\n", "", {}, {}, false},
+       {{"/opt/notes/bin/notes --edit", "/m/a.mus"}}},
+      {"missing", std::nullopt, "/m/a.mus", {}, {}, 9},
+      {"no SCORE file", "wscore.exe\n", "", {}, {}},
+      {"no such program", "notes\n", "/m/a.mus", {}, {{"notes", "/m/a.mus"}}, 20011, true},
+      {"no association", "wscore.exe\n", "/m/a.mus", {"/m/a.mus"}, {}, 20012, true},
   };
   for (const Switch& c : cases) {
     test::TempFolder folder;
     if (c.scorePathDat) files::WriteAtomic(folder.path() / "SCOREPATH.DAT", *c.scorePathDat);
     test::ScriptedHost host;
     FakeLauncher launcher;
+    launcher.works = !c.launcherFails;
     SwitchToNotation(host, launcher, folder.path(), c.scoreFile);
     EXPECT_EQ(launcher.opened, c.opened) << c.name;
     EXPECT_EQ(launcher.started, c.started) << c.name;
-    if (c.missingMessage) {
-      ASSERT_EQ(host.MessageIds(), std::vector<int>{9}) << c.name;
+    EXPECT_EQ(host.MessageIds(), c.message ? std::vector<int>{c.message} : std::vector<int>{})
+        << c.name;
+    if (c.message == 9) {
       EXPECT_EQ(
           host.messages[0].text,
           "Unable to open file " + (folder.path() / "SCOREPATH.DAT").string() + " for reading");
-    } else {
-      EXPECT_TRUE(host.messages.empty()) << c.name;
     }
   }
 }

@@ -26,10 +26,12 @@ void SwitchToNotation(Host& host, Launcher& launcher, const std::filesystem::pat
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   // Program names are case-sensitive here, so only the test ignores case.
-  if (line.empty() || upper.find("WSCORE.EXE") != std::string::npos)
-    launcher.OpenWithAssociation(scorePath);
-  else
-    launcher.StartProgram(line, scorePath);
+  if (line.empty() || upper.find("WSCORE.EXE") != std::string::npos) {
+    if (!launcher.OpenWithAssociation(scorePath))
+      ShowMessage(host, res::kNoProgramOpens, scorePath);
+  } else if (!launcher.StartProgram(line, scorePath)) {
+    ShowMessage(host, res::kCannotStartProgram, line);
+  }
 }
 
 }  // namespace vellumix::playback

@@ -69,6 +69,8 @@ constexpr Entry kTable[] = {
     {20008, "The program number in line %s of file %s is not between 0 and 16383."},
     {20009, "%s holds a value out of range (%s) and was not read"},
     {20010, "No line %s in file %s."},
+    {20011, "Unable to start %s"},
+    {20012, "No program is set to open %s"},
     {32803, "&Transcribe...\tF2"},
     {32804, "&Cancel Transcribe...\tF2"},
     {61222, "The file %s already exists. Do you wish to overwrite?"},

@@ -63,6 +63,8 @@ enum MessageId : int {
   kProgramNumberOutOfRange = 20008,
   kValueOutOfRangeInFile = 20009,
   kNoSuchLine = 20010,
+  kCannotStartProgram = 20011,
+  kNoProgramOpens = 20012,
 };
 
 // The text of message `id`, or an empty view when the table has no such entry.

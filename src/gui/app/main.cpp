@@ -9,6 +9,8 @@
 #include "app/presenter.h"
 #include "app/text.h"
 #include "platform/file_chooser.h"
+#include "playback/fluid_sequencer.h"
+#include "playback/qt_launcher.h"
 #include "res/button_pictures.h"
 #include "run/file_list.h"
 
@@ -30,7 +32,11 @@ int main(int argc, char** argv) {
   doc.Create(dataFolder, true);
 
   gui::DialogFileChooser chooser;
-  gui::MainWindow window(doc, host, chooser, gui::RunFileListDialog);
+  // One synth and audio output for the program's life; without them Load and auto playback say
+  // that there is no output device.
+  playback::FluidSynthSequencer sequencer;
+  gui::DesktopLauncher launcher;
+  gui::MainWindow window(doc, host, chooser, gui::RunFileListDialog, sequencer, launcher);
   window.show();
   return QApplication::exec();
 }

@@ -24,6 +24,8 @@
 #include "app/text.h"
 #include "help/help.h"
 #include "platform/file_chooser.h"
+#include "playback/gui_thread_sequencer.h"
+#include "playback/transport.h"
 #include "res/button_pictures.h"
 #include "res/strings.h"
 
@@ -134,18 +136,22 @@ QLabel* MakeLabel(QWidget* parent, const QRect& where, Qt::Alignment alignment) 
 }  // namespace
 
 MainWindow::MainWindow(CVellumixDoc& doc, GuiHost& host, FileChooser& chooser,
-                       FileListStep fileList, QWidget* parent)
+                       FileListStep fileList, playback::Sequencer& sequencer,
+                       playback::Launcher& launcher, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       doc_(doc),
       host_(host),
       chooser_(chooser),
-      fileList_(std::move(fileList)) {
+      fileList_(std::move(fileList)),
+      sequencer_(std::make_unique<GuiThreadSequencer>(sequencer)),
+      launcher_(launcher) {
   setWindowTitle(FromCoreText(res::Text(res::kTitle)));
   setWindowIcon(ProgramIcon());
   BuildForm();
   BuildMenus();
+  BuildTransport();
 
   statusPanes_[0] = new QLabel(this);
   statusPanes_[1] = new QLabel(this);
@@ -175,6 +181,9 @@ MainWindow::MainWindow(CVellumixDoc& doc, GuiHost& host, FileChooser& chooser,
 }
 
 MainWindow::~MainWindow() {
+  // No note may keep sounding, and no end of a play may arrive once the window is gone.
+  if (transport_->DeviceOpen()) transport_->Stop();
+  sequencer_->Close();
   if (!worker_) return;
   // The window goes while a run works: the run is cancelled and shows nothing more. A question
   // already on its way is answered here, so that the worker can end.
@@ -396,10 +405,14 @@ void MainWindow::FinishRun() {
   if (outcome_.written) midiPath_ = runPath_;
   // Read Old Data emptied the template text; the template is still the same.
   if (!afterTranscribe_) SetTemplateText();
-  // Playback after a run that wrote its file (option 11) joins here once there is playback.
-  EndCommand(outcome_.result == RunResult::kDone ? ControlState::kIdleCompleted
-                                                 : ControlState::kIdleStopped,
-             afterTranscribe_);
+  // Only a run that wrote its file starts playback (option 11).
+  if (outcome_.result == RunResult::kDone && outcome_.written &&
+      doc_.library.options.autoPlayback != 0)
+    StartAutoPlayback(afterTranscribe_);
+  else
+    EndCommand(outcome_.result == RunResult::kDone ? ControlState::kIdleCompleted
+                                                   : ControlState::kIdleStopped,
+               afterTranscribe_);
   Q_EMIT runFinished();
   if (closeWhenRunEnds_) close();
 }
@@ -417,6 +430,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  if (transport_->DeviceOpen()) ShowPlayback(transport_->Stop());
   QMainWindow::closeEvent(event);
 }
 

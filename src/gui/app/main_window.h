@@ -1,13 +1,19 @@
 // The main window: the form with its picture buttons and texts, the menus and keys, the status
 // bar, and the two commands that run the core (Transcribe and Read Old Data), each on a worker
 // thread of its own. Which controls and commands are usable comes from the core's control states.
+// The transport row plays MIDI files through `sequencer`, which must outlive the window.
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run/file_list.h"
@@ -21,10 +27,18 @@ namespace vellumix {
 enum class RunResult;
 }
 
+namespace vellumix::playback {
+class Launcher;
+class Sequencer;
+class Transport;
+struct Update;
+}  // namespace vellumix::playback
+
 namespace vellumix::gui {
 
 class FileChooser;
 class GuiHost;
+class GuiThreadSequencer;
 
 // The file list step of Transcribe: RunFileListDialog, or a scripted one in tests.
 using FileListStep = std::function<FileListOutcome(QWidget* parent, CVellumixDoc& doc, Host& host,
@@ -36,6 +50,7 @@ class MainWindow : public QMainWindow {
 
  public:
   MainWindow(CVellumixDoc& doc, GuiHost& host, FileChooser& chooser, FileListStep fileList,
+             playback::Sequencer& sequencer, playback::Launcher& launcher,
              QWidget* parent = nullptr);
   ~MainWindow() override;
 
@@ -61,6 +76,11 @@ class MainWindow : public QMainWindow {
   QLabel* StatusPane(int pane) const { return statusPanes_[pane == 1 ? 1 : 0]; }
   // The MIDI file the last run wrote (what playback plays); a run that wrote none leaves it.
   const QString& MidiPath() const { return midiPath_; }
+  const playback::Transport& Transport() const { return *transport_; }
+  // The start-time dialog: AskStartTime, or a scripted one in tests.
+  using StartTimeStep = std::function<std::optional<std::pair<std::uint32_t, std::uint32_t>>(
+      QWidget* parent, std::uint32_t minutes, std::uint32_t seconds)>;
+  void SetStartTimeStep(StartTimeStep step) { startTimeStep_ = std::move(step); }
 
  Q_SIGNALS:
   // A run has ended and the form shows its outcome.
@@ -91,6 +111,21 @@ class MainWindow : public QMainWindow {
   void FinishRun();
   void EndCommand(view::ControlState state, bool focusTranscribe);
 
+  // The transport row (main_window_playback.cpp).
+  void BuildTransport();
+  void OnLoadPlaybackFile();
+  void OnPlay();
+  void OnPause();
+  void OnStop();
+  void OnStartTime();
+  void OnRepeat(bool forward);
+  void OnPlaybackTimer();
+  void ChangeTempo(int step);
+  void StartAutoPlayback(bool focusTranscribeOnFailure);
+  // Applies what a transport step asks and shows its texts.
+  void ShowPlayback(const playback::Update& update);
+  void ShowPlaybackTexts();
+
   CVellumixDoc& doc_;
   GuiHost& host_;
   FileChooser& chooser_;
@@ -108,6 +143,12 @@ class MainWindow : public QMainWindow {
   QString midiPath_;
   QString runPath_;             // the file the run in progress writes
   std::string firstGroupPath_;  // the first SCORE file of the last run (for the notation switch)
+
+  std::unique_ptr<GuiThreadSequencer> sequencer_;
+  playback::Launcher& launcher_;
+  std::unique_ptr<playback::Transport> transport_;
+  QTimer playTimer_;
+  StartTimeStep startTimeStep_;
 
   QThread* worker_ = nullptr;
   RunOutcome outcome_;  // written by the worker, read once it has finished

@@ -1,5 +1,6 @@
 #include "app/picture_button.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace vellumix::gui {
@@ -8,6 +9,8 @@ PictureButton::PictureButton(Picture picture, const QString& name, QWidget* pare
     : QAbstractButton(parent), picture_(picture) {
   setAccessibleName(name);
   setFocusPolicy(Qt::StrongFocus);
+  repeat_.setInterval(kRepeatMs);
+  connect(&repeat_, &QTimer::timeout, this, &PictureButton::held);
 }
 
 PictureState PictureButton::State() const {
@@ -24,6 +27,28 @@ const QPixmap& PictureButton::Image(PictureState state) {
       image.devicePixelRatio() != ratio)
     image = ButtonImage(picture_, state, size(), ratio);
   return image;
+}
+
+void PictureButton::mousePressEvent(QMouseEvent* event) {
+  QAbstractButton::mousePressEvent(event);
+  if (repeating_ && event->button() == Qt::LeftButton && isDown()) repeat_.start();
+}
+
+void PictureButton::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) repeat_.stop();
+  QAbstractButton::mouseReleaseEvent(event);
+}
+
+void PictureButton::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QAbstractButton::mouseDoubleClickEvent(event);
+  repeat_.stop();
+  event->accept();
+  Q_EMIT doubleClicked();
+}
+
+void PictureButton::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::EnabledChange && !isEnabled()) repeat_.stop();
+  QAbstractButton::changeEvent(event);
 }
 
 void PictureButton::paintEvent(QPaintEvent*) {
