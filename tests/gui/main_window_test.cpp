@@ -261,6 +261,7 @@ class MainWindowTest : public QObject {
   void repeatButtonsAndTheStartTimeSetWherePlayStarts();
   void theStartTimeDialogTakes60MinutesNot60Seconds();
   void aRunThatWroteItsFilePlaysItAndSwitchesToNotation();
+  void theLibraryButtonsAndCommandsOpenTheirDialogs();
   void screenshots();
 };
 
@@ -751,6 +752,30 @@ void MainWindowTest::aRunThatWroteItsFilePlaysItAndSwitchesToNotation() {
     // Closing the window stops the music first.
     rig.window->close();
     QVERIFY(!rig.window->Transport().DeviceOpen());
+  }
+}
+
+void MainWindowTest::theLibraryButtonsAndCommandsOpenTheirDialogs() {
+  Rig rig;
+  QVERIFY(rig.Show());
+  const std::tuple<Command, Control, const char*> dialogs[] = {
+      {Command::kOptions, Control::kOptionsButton, "Options"},
+      {Command::kDefaults, Control::kDefaultsButton, "Defaults"},
+      {Command::kSymbols, Control::kSymbolsButton, "Symbols"},
+      {Command::kSpecials, Control::kSpecialsButton, "Specials"},
+      {Command::kLibraryPath, Control::kTranscribeButton, "Library Path"}};
+  for (const auto& [command, button, title] : dialogs) {
+    QStringList shown;
+    auto record = [&](QWidget* dialog) { shown << dialog->windowTitle(); };
+    WithNextDialog(record);
+    rig.Action(command)->trigger();
+    if (button != Control::kTranscribeButton) {
+      WithNextDialog(record);
+      QTest::mouseClick(rig.window->FormControl(button), Qt::LeftButton);
+    }
+    // The menu command and, where there is one, the picture button.
+    QCOMPARE(shown,
+             QStringList(button != Control::kTranscribeButton ? 2 : 1, QString::fromLatin1(title)));
   }
 }
 

@@ -219,5 +219,31 @@ TEST_F(Folders, ChoosingALibraryFolder) {
   EXPECT_EQ(host.MessageIds(), std::vector<int>{res::kCannotWrite});
 }
 
+TEST_F(Folders, NewPathCreatesTheFolderWithoutChoosingIt) {
+  lib.FindUserDataFolder(CommandLine());
+  lib.LibraryFolder = lib.UserDataFolder;
+  WriteFile(File("prefs.dat"), Prefs(""));
+  std::string created;
+  ASSERT_TRUE(lib.CreateLibraryFolder("piano.lib", &created));
+  EXPECT_EQ(created, "PIANO");
+  EXPECT_TRUE(fs::is_directory(File("PIANO")));
+  EXPECT_EQ(lib.LibraryFolder, scratch.folder());
+  EXPECT_EQ(ReadFile(File("prefs.dat")), Prefs(""));
+  EXPECT_TRUE(host.messages.empty());
+
+  // What exists already in any letter case, and names that can't be one sub-folder, are refused.
+  WriteFile(File("FLUTE"), Bytes("a file"));
+  for (std::string bad : {"Piano", "piano.v2", "flute", "", ".lib", "a/b", "x\\y"}) {
+    SCOPED_TRACE(bad);
+    host.messages.clear();
+    EXPECT_FALSE(lib.CreateLibraryFolder(bad));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, "Error creating directory.");
+  }
+  EXPECT_EQ(test::Entries(scratch.path()),
+            (std::vector<std::string>{"FLUTE", "PIANO", "prefs.dat"}));
+  EXPECT_EQ(lib.LibraryFolderChoices(), std::vector<std::string>{"PIANO"});
+}
+
 }  // namespace
 }  // namespace vellumix

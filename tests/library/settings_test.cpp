@@ -3,9 +3,13 @@
 #include <cmath>
 #include <limits>
 
+#include "library/factory.h"
 #include "library/library.h"
 #include "library/settings.h"
+#include "platform/files.h"
 #include "res/strings.h"
+#include "run/document.h"
+#include "score_builder.h"
 #include "scratch.h"
 #include "scripted_host.h"
 
@@ -311,6 +315,63 @@ TEST(Settings, FieldsByName) {
   EXPECT_EQ(d.lyricsVerticalPosition, -7);
   EXPECT_EQ(OptionsFieldNames().size(), 25u);
   EXPECT_EQ(DefaultsFieldNames().size(), 11u);
+}
+
+// A dialog's boxes: shown as text, taken back with the refusal OK shows (the dialog tests cover
+// each text); a refused text changes nothing.
+TEST(Settings, FieldsAsDialogBoxText) {
+  Defaults d;
+  EXPECT_EQ(FieldText(d, "tieHorizontalWidth"), "0.1");
+  EXPECT_EQ(FieldText(d, "lyricsVerticalPosition"), "-5");
+  EXPECT_EQ(TakeFieldText(d, "tieHorizontalWidth", "6.5"), "Enter a number between 0 and 6.");
+  EXPECT_EQ(TakeFieldText(d, "transposition", "1.5"), "Enter an integer.");
+  EXPECT_EQ(TakeFieldText(d, "version", "300"), "");
+  EXPECT_EQ(d, Defaults{});
+  EXPECT_FALSE(TakeFieldText(d, "transposition", " -12 "));
+  EXPECT_EQ(d.transposition, -12);
+  Options o;
+  EXPECT_EQ(TakeFieldText(o, "midiFileType", "Type 100"), "Enter no more than 7 characters.");
+  EXPECT_FALSE(TakeFieldText(o, "midiFileType", "Type 0"));
+  EXPECT_EQ(o.midiFileType, "Type 0");
+}
+
+// The document's save: a changed "Interpret multiple systems" asks the question again, even after
+// "Don't show this window again".
+TEST(Settings, SavingChangedMultipleSystemsAsksAgain) {
+  test::ScratchFolder scratch;
+  test::ScriptedHost host;
+  CVellumixDoc doc(host);
+  ASSERT_TRUE(InstallFactoryLibrary(scratch.folder(), host).ok);
+  ASSERT_TRUE(doc.Create(scratch.folder(), false));
+  std::string page;  // eight staves, barlines spanning four: two systems
+  for (int s = 1; s <= 8; ++s) {
+    page += "8 " + std::to_string(s) + " 0 0 0 0 0 0 " + std::to_string((s - 1) % 4 + 1) + "\n1 " +
+            std::to_string(s) + " 10 1\n";
+  }
+  page += "18 1 2 0 4 4\n18 5 2 0 4 4\n14 1 0.0004 4\n14 1 50 4\n14 5 0.0004 4\n14 5 50 4\n";
+  std::string error;
+  auto bytes = test::BuildScoreFile(page, &error);
+  ASSERT_TRUE(bytes) << error;
+  ASSERT_TRUE(files::WriteAtomic(scratch.folder() + "PAGE.MUS", *bytes));
+  host.multipleSystemsAnswers.push_back({true, true});
+  ReadSummary summary;
+  ASSERT_EQ(ReadScores(doc, {scratch.folder() + "PAGE.MUS 1"}, summary), RunResult::kDone);
+  ASSERT_EQ(doc.systems.AskAgain(), 0);
+
+  ASSERT_TRUE(doc.library.LoadOptions());  // as the Options command does
+  Options values = doc.library.options;
+  values.autoPlayback = 1;
+  ASSERT_TRUE(doc.SaveOptions(values));
+  EXPECT_EQ(doc.systems.AskAgain(), 0);
+  values.interpretMultipleSystems = 1 - values.interpretMultipleSystems;
+  values.lastInstrument = 0;
+  EXPECT_FALSE(doc.SaveOptions(values, &error));
+  EXPECT_EQ(error, "Enter an integer between 1 and 350.");
+  EXPECT_EQ(doc.systems.AskAgain(), 0);
+  values.lastInstrument = 1;
+  ASSERT_TRUE(doc.SaveOptions(values));
+  EXPECT_EQ(doc.systems.AskAgain(), 1);
+  EXPECT_EQ(doc.library.options, values);
 }
 
 }  // namespace

@@ -192,7 +192,17 @@ TEST(Specials, SaveSpecial) {
   std::string name;
   SpecialRecord r = Named("", 0, 100);
   EXPECT_FALSE(f.specials.SaveSpecial(r, &error));
-  EXPECT_EQ(error, "Template name is blank. Please give it a name.");
+  EXPECT_EQ(error, "Special name is blank. Please give it a name.");
+  // The dialog is told which field to focus.
+  FieldError refused;
+  EXPECT_FALSE(f.specials.SaveSpecial(r, refused));
+  EXPECT_EQ(refused.field, "fileName");
+  r.fileName = "cresc";
+  r.offset = 301;
+  EXPECT_FALSE(f.specials.SaveSpecial(r, refused));
+  EXPECT_EQ(refused.field, "offset");
+  EXPECT_EQ(refused.text, "Enter an integer between 0 and 300.");
+  r.offset = 100;
 
   r.fileName = "cresc";
   r.instrumentLibrary = 2;
@@ -205,6 +215,27 @@ TEST(Specials, SaveSpecial) {
   r.instrumentLibrary = 4;
   EXPECT_FALSE(f.specials.SaveSpecial(r, &error));
   EXPECT_EQ(error, RangeText(0, 3, true));
+  EXPECT_FALSE(f.specials.SaveSpecial(r, refused));
+  EXPECT_EQ(refused.field, "instrumentLibrary");
+}
+
+TEST(Specials, DialogListAndReadingForEditing) {
+  Fixture f;
+  f.Put("TRILL.SSL", Named("TRILL", 0, 0));
+  f.Put("CRESC [Brass].SSL", Named("CRESC", 3, 120));
+  WriteFile(f.scratch.path() / "BROKEN.SSL", Bytes("old"));
+  const std::vector<LibraryEntry> entries = {
+      {"BROKEN.SSL", "BROKEN"}, {"CRESC [Brass].SSL", "CRESC [Brass]"}, {"TRILL.SSL", "TRILL"}};
+  EXPECT_EQ(ListSpecials(f.scratch.folder()), entries);
+  EXPECT_EQ(SpecialEntry("TRILL.SSL"), entries[2]);
+
+  EXPECT_EQ(ReadSpecialFile(f.host, f.scratch.folder(), "cresc [brass].ssl"),
+            Named("CRESC", 3, 120));
+  EXPECT_TRUE(f.host.messages.empty());
+  EXPECT_EQ(ReadSpecialFile(f.host, f.scratch.folder(), "BROKEN.SSL"), std::nullopt);
+  ASSERT_EQ(f.host.MessageIds(), std::vector<int>{res::kCannotRead});
+  EXPECT_EQ(f.host.messages[0].text,
+            res::Format(res::kCannotRead, {f.scratch.folder() + "BROKEN.SSL"}));
 }
 
 TEST(Specials, FactorySpecialsPassTheChecks) {

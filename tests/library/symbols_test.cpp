@@ -352,14 +352,25 @@ TEST(Symbols, SaveSymbol) {
   SymbolRecord r = Code9(0, 0, 10);
   EXPECT_FALSE(f.symbols.SaveSymbol(r, &error));
   EXPECT_EQ(error, "Please enter a symbol number greater than 0.");
+  // The dialog is told which field to focus.
+  auto refused = [&](const SymbolRecord& record) {
+    FieldError field;
+    EXPECT_FALSE(f.symbols.SaveSymbol(record, field));
+    return field.field + ": " + field.text;
+  };
+  EXPECT_EQ(refused(r), "number: Please enter a symbol number greater than 0.");
+  EXPECT_EQ(refused(Text("", 0, 1)), "text: Please enter the text of the symbol.");
+  EXPECT_EQ(refused(Text("f", 4, 1)), "textLibrary: Enter an integer between 0 and 3.");
   r.number = 123;
   r.velocityOffset = 65;
   EXPECT_FALSE(f.symbols.SaveSymbol(r, &error));
   EXPECT_EQ(error, "Enter an integer between -64 and 64.");
+  EXPECT_EQ(refused(r), "velocityOffset: Enter an integer between -64 and 64.");
   r.velocityOffset = 0;
   r.code9Library = 4;
   EXPECT_FALSE(f.symbols.SaveSymbol(r, &error));
   EXPECT_EQ(error, "Enter an integer between 0 and 3.");
+  EXPECT_EQ(refused(r), "code9Library: Enter an integer between 0 and 3.");
   EXPECT_EQ(test::Entries(f.scratch.path()), std::vector<std::string>{"instruments.dat"});
 
   r.code9Library = 2;
@@ -402,6 +413,96 @@ TEST(Symbols, SaveSymbol) {
   f.host.messages.clear();
   EXPECT_FALSE(f.symbols.SaveSymbol(Code9(5, 1, 1)));
   EXPECT_EQ(f.host.MessageIds(), std::vector<int>{res::kCannotRead});
+}
+
+TEST(Symbols, DialogListsAndReadingForEditing) {
+  Fixture f;
+  SymbolRecord trill = Code9(123, 2, 0);
+  trill.name = "trill";
+  SymbolRecord stacc = Code9(7, 0, 0);
+  stacc.name = "stacc";
+  f.Put("Symbol123 [Strings,GS].SBL", trill);
+  f.Put("Symbol007.SBL", stacc);
+  WriteFile(f.scratch.path() / "Symbol050.SBL", Bytes("old"));
+  f.Put("f.TBL", Text("f", 0, 90));
+  f.Put("f [Brass].TBL", Text("f", 3, 90));
+  WriteFile(f.scratch.path() / "TRILL.SSL", Bytes(""));
+  WriteFile(f.scratch.path() / "cresc [Brass].ssl", Bytes(""));
+
+  // The damaged file is reported and still listed, so that it can be deleted.
+  const SymbolEntries lists = ListSymbols(f.host, f.scratch.folder());
+  const std::vector<LibraryEntry> code9 = {
+      {"Symbol007.SBL", "Symbol007 - stacc"},
+      {"Symbol050.SBL", "Symbol050"},
+      {"Symbol123 [Strings,GS].SBL", "Symbol123 [Strings,GS] - trill"}};
+  EXPECT_EQ(lists.code9, code9);
+  const std::vector<LibraryEntry> text = {{"f [Brass].TBL", "f [Brass]"}, {"f.TBL", "f"}};
+  EXPECT_EQ(lists.text, text);
+  ASSERT_EQ(f.host.MessageIds(), std::vector<int>{res::kCannotRead});
+  EXPECT_EQ(f.host.messages[0].text,
+            res::Format(res::kCannotRead, {f.scratch.folder() + "Symbol050.SBL"}));
+  EXPECT_EQ(SymbolEntry("Symbol007.SBL", stacc), code9[0]);
+  EXPECT_EQ(SymbolEntry("f.TBL", Text("f", 0, 0)), text[1]);
+
+  f.host.messages.clear();
+  EXPECT_EQ(ReadSymbolFile(f.host, f.scratch.folder(), "SYMBOL123 [strings,gs].sbl"), trill);
+  EXPECT_EQ(ReadSymbolFile(f.host, f.scratch.folder(), "Symbol050.SBL"), std::nullopt);
+  EXPECT_EQ(ReadSymbolFile(f.host, f.scratch.folder(), "Symbol051.SBL"), std::nullopt);
+  EXPECT_EQ(f.host.MessageIds(), (std::vector<int>{res::kCannotRead, res::kCannotRead}));
+
+  EXPECT_EQ(
+      SpecialChoices(f.scratch.folder()),
+      (std::vector<std::string>{"cresc [Brass]", "TRILL", "[a tempo]", "[Tempo I]", "[none]"}));
+  EXPECT_EQ(SpecialChoice("TRILL.SSL"), "TRILL");
+  EXPECT_EQ(SpecialChoice("cresc [Brass].ssl"), "cresc [Brass]");
+  EXPECT_EQ(SpecialChoice("[Tempo I]"), "[Tempo I]");
+  EXPECT_EQ(SpecialChoice(""), "[none]");
+}
+
+TEST(InstrumentList, LinesChoicesAndFilter) {
+  Fixture f;
+  const std::vector<std::string> lines = {"General", "Strings,GS", "Brass"};
+  EXPECT_EQ(ReadInstrumentList(f.scratch.folder()), lines);
+  EXPECT_EQ(InstrumentLibraryChoices(lines),
+            (std::vector<std::string>{"ALL", "General", "Strings,GS", "Brass"}));
+  EXPECT_EQ(LibraryFilterChoices(lines), (std::vector<std::string>{"ALL", "General", "Brass"}));
+  EXPECT_EQ(LinesWithoutComma(lines), (std::vector<std::string>{"General", "Brass"}));
+
+  const std::string gone = f.scratch.folder() + "gone/";
+  EXPECT_EQ(ReadInstrumentList(gone), std::nullopt);
+  EXPECT_TRUE(f.host.messages.empty());
+  EXPECT_EQ(ReadInstrumentList(f.host, gone), std::nullopt);
+  ASSERT_EQ(f.host.MessageIds(), std::vector<int>{res::kCannotRead});
+  EXPECT_EQ(f.host.messages[0].text, res::Format(res::kCannotRead, {gone + "INSTRUMENTS.DAT"}));
+
+  struct Case {
+    const char* filter;
+    const char* fileName;
+    bool shown;
+  };
+  for (const Case& c :
+       {Case{"ALL", "Symbol007 [Brass].SBL", true}, Case{"General", "Symbol007.SBL", true},
+        Case{"General", "Symbol007 [Brass].SBL", false},
+        Case{"Brass", "Symbol007 [Brass].SBL", true}, Case{"Brass", "f [brass].TBL", true},
+        Case{"Brass", "Symbol007 [Strings,GS].SBL", false}, Case{"Brass", "Brass.SSL", false},
+        Case{"Strings", "Symbol007 [Strings,GS].SBL", true}})
+    EXPECT_EQ(FilterShows(c.filter, c.fileName), c.shown) << c.filter << " " << c.fileName;
+}
+
+TEST(InstrumentList, DeleteLibraryFile) {
+  Fixture f;
+  f.Put("SYMBOL007.SBL", Code9(7, 0, 1));
+  EXPECT_TRUE(DeleteLibraryFile(f.host, f.scratch.folder(), "Symbol007.SBL"));
+  EXPECT_FALSE(fs::exists(f.scratch.path() / "SYMBOL007.SBL"));
+  // Gone already is as good as deleted.
+  EXPECT_TRUE(DeleteLibraryFile(f.host, f.scratch.folder(), "Symbol007.SBL"));
+  EXPECT_TRUE(f.host.messages.empty());
+
+  fs::create_directories(f.scratch.path() / "Symbol008.SBL" / "inside");
+  EXPECT_FALSE(DeleteLibraryFile(f.host, f.scratch.folder(), "Symbol008.SBL"));
+  ASSERT_EQ(f.host.messages.size(), 1u);
+  EXPECT_EQ(f.host.messages[0].text,
+            "Unable to delete file " + f.scratch.folder() + "Symbol008.SBL");
 }
 
 }  // namespace

@@ -49,6 +49,24 @@ std::optional<std::string> RelativeFolder(std::string rel) {
   return rel + "/";
 }
 
+enum class NewFolder { kCreated, kExists, kRefused };
+
+// New Path's rule: `name` cut before its first "." and upper-cased names a sub-folder of
+// `dataFolder`, found in any letter case or else created. `folder` receives its name on disk.
+NewFolder MakeLibraryFolder(const std::string& dataFolder, const std::string& name,
+                            std::string& folder) {
+  folder = Upper(name.substr(0, name.find('.')));
+  if (!IsPlainFolderName(folder)) return NewFolder::kRefused;
+  fs::path existing = files::Resolve(dataFolder, folder);
+  if (IsDirectory(existing)) {
+    folder = existing.filename().string();
+    return NewFolder::kExists;
+  }
+  std::error_code ec;
+  if (!fs::create_directory(dataFolder + folder, ec) || ec) return NewFolder::kRefused;
+  return NewFolder::kCreated;
+}
+
 }  // namespace
 
 SettingsLibrary::SettingsLibrary(Host& host) : host_(host) {}
@@ -277,6 +295,18 @@ std::vector<std::string> SettingsLibrary::LibraryFolderChoices() const {
   return names;
 }
 
+bool SettingsLibrary::CreateLibraryFolder(const std::string& name, std::string* created) {
+  std::string folder;
+  // A folder that exists already (in any letter case) can't be created, as on a file system that
+  // ignores case.
+  if (MakeLibraryFolder(UserDataFolder, name, folder) != NewFolder::kCreated) {
+    host_.ShowMessage(0, res::kErrorCreatingDirectory);
+    return false;
+  }
+  if (created) *created = folder;
+  return true;
+}
+
 bool SettingsLibrary::ChooseLibraryFolder(const std::string& name, bool installFactory) {
   auto refuse = [&] {
     host_.ShowMessage(0, res::kErrorCreatingDirectory);
@@ -288,16 +318,8 @@ bool SettingsLibrary::ChooseLibraryFolder(const std::string& name, bool installF
     fs::path existing = files::Resolve(UserDataFolder, name);
     if (IsDirectory(existing)) {
       folder = existing.filename().string();
-    } else {
-      folder = Upper(name.substr(0, name.find('.')));
-      if (folder.empty()) return refuse();
-      existing = files::Resolve(UserDataFolder, folder);
-      if (IsDirectory(existing)) {
-        folder = existing.filename().string();
-      } else {
-        std::error_code ec;
-        if (!fs::create_directory(UserDataFolder + folder, ec) || ec) return refuse();
-      }
+    } else if (MakeLibraryFolder(UserDataFolder, name, folder) == NewFolder::kRefused) {
+      return refuse();
     }
   }
   LibraryFolder = UserDataFolder + (folder.empty() ? "" : folder + "/");

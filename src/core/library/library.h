@@ -66,13 +66,18 @@ class SettingsLibrary {
   // The sub-folders of the user data folder, sorted without regard to letter case.
   std::vector<std::string> LibraryFolderChoices() const;
   // Makes `name` the library folder: empty is the user data folder itself; an existing sub-folder
-  // (any letter case) is taken as it is; otherwise the name is cut before its first ".",
-  // upper-cased and the sub-folder created (the dialog's New Path). Refused
+  // (any letter case) is taken as it is; otherwise the sub-folder New Path's rule names is taken,
+  // created when missing (see CreateLibraryFolder). Refused
   // names and folders that can't be created change nothing ("Error creating directory.", false).
   // Otherwise the folder changes, "prefs.dat" is written and the three files are reloaded; the
   // result is whether they all loaded.
   // With `installFactory`, the factory files the folder lacks are installed before the reload.
   bool ChooseLibraryFolder(const std::string& name, bool installFactory = false);
+  // New Path: creates the sub-folder `name` stands for (cut before its first ".", upper-cased)
+  // without choosing it; `created` receives its name. A name that leaves no plain folder name, a
+  // folder that exists already in any letter case, or one that can't be created: "Error creating
+  // directory." and false.
+  bool CreateLibraryFolder(const std::string& name, std::string* created = nullptr);
 
   // The library folder's file `name`, found without regard to letter case.
   std::string LibraryFile(const std::string& name) const;

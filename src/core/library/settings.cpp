@@ -126,27 +126,66 @@ std::string Fill(std::string_view pattern, const std::string& a, const std::stri
   return out;
 }
 
+// The refusal of field `f`'s value, or nothing when OK takes it.
+template <class T>
+std::optional<std::string> Check(const T& values, const Field<T>& f) {
+  return std::visit(
+      [&](auto member) -> std::optional<std::string> {
+        const auto& v = values.*member;
+        using V = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<V, std::string>) {
+          if (v.size() > f.maxChars)
+            return Fill("Enter no more than %1 characters.", std::to_string(f.maxChars));
+        } else {
+          constexpr bool integer = std::is_same_v<V, std::int32_t>;
+          // Written so that a NaN is refused too.
+          if (!(v >= f.min && v <= f.max)) return RangeText(f.min, f.max, integer);
+        }
+        return std::nullopt;
+      },
+      f.member);
+}
+
 template <class T, std::size_t N>
 std::optional<FieldError> Validate(const T& values, const Field<T> (&fields)[N]) {
   for (const auto& f : fields) {
-    std::optional<std::string> text = std::visit(
-        [&](auto member) -> std::optional<std::string> {
-          const auto& v = values.*member;
-          using V = std::decay_t<decltype(v)>;
-          if constexpr (std::is_same_v<V, std::string>) {
-            if (v.size() > f.maxChars)
-              return Fill("Enter no more than %1 characters.", std::to_string(f.maxChars));
-          } else {
-            constexpr bool integer = std::is_same_v<V, std::int32_t>;
-            // Written so that a NaN is refused too.
-            if (!(v >= f.min && v <= f.max)) return RangeText(f.min, f.max, integer);
-          }
-          return std::nullopt;
-        },
-        f.member);
-    if (text) return FieldError{std::string(f.name), *text};
+    if (auto text = Check(values, f)) return FieldError{std::string(f.name), *text};
   }
   return std::nullopt;
+}
+
+template <class T, std::size_t N>
+const Field<T>* Find(std::string_view key, const Field<T> (&fields)[N]) {
+  for (const auto& f : fields) {
+    if (f.name == key) return &f;
+  }
+  return nullptr;
+}
+
+template <class T, std::size_t N>
+std::string Text(const T& values, std::string_view key, const Field<T> (&fields)[N]) {
+  const Field<T>* f = Find(key, fields);
+  if (!f) return {};
+  return std::visit(
+      [&](auto member) -> std::string {
+        const auto& v = values.*member;
+        using V = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<V, std::string>) {
+          return v;
+        } else {
+          // Shortest form that reads back as the same value: 0.1f is "0.1", not "0.100000001".
+          char buf[32];
+          auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+          return ec == std::errc() ? std::string(buf, end) : std::string();
+        }
+      },
+      f->member);
+}
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
 }
 
 template <class T, std::size_t N>
@@ -172,6 +211,21 @@ bool Set(T& values, std::string_view key, std::string_view value, const Field<T>
         f.member);
   }
   return false;
+}
+
+template <class T, std::size_t N>
+std::optional<std::string> Take(T& values, std::string_view key, std::string_view text,
+                                const Field<T> (&fields)[N]) {
+  const Field<T>* f = Find(key, fields);
+  if (!f) return std::string();
+  T copy = values;
+  const bool isString = std::holds_alternative<std::string T::*>(f->member);
+  if (!Set(copy, key, isString ? text : Trimmed(text), fields)) {
+    return std::holds_alternative<float T::*>(f->member) ? "Enter a number." : "Enter an integer.";
+  }
+  if (auto refusal = Check(copy, *f)) return refusal;
+  values = std::move(copy);
+  return std::nullopt;
 }
 
 template <class T, std::size_t N>
@@ -215,6 +269,20 @@ std::optional<FieldError> ValidateOptions(const Options& o) {
 }
 std::optional<FieldError> ValidateDefaults(const Defaults& d) {
   return Validate(d, kDefaultsFields);
+}
+
+std::string FieldText(const Options& o, std::string_view key) {
+  return Text(o, key, kOptionsFields);
+}
+std::string FieldText(const Defaults& d, std::string_view key) {
+  return Text(d, key, kDefaultsFields);
+}
+
+std::optional<std::string> TakeFieldText(Options& o, std::string_view key, std::string_view text) {
+  return Take(o, key, text, kOptionsFields);
+}
+std::optional<std::string> TakeFieldText(Defaults& d, std::string_view key, std::string_view text) {
+  return Take(d, key, text, kDefaultsFields);
 }
 
 bool SetField(Options& o, std::string_view key, std::string_view value) {

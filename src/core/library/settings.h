@@ -90,6 +90,18 @@ std::optional<std::int32_t> ParseInt32(std::string_view text);
 // False when there is no such field or `value` is not a whole value of its type.
 bool SetField(Options& options, std::string_view key, std::string_view value);
 bool SetField(Defaults& defaults, std::string_view key, std::string_view value);
+// A field's value as a dialog box shows it: numbers in the C locale, a float in the shortest form
+// that reads back as the same value ("0.1"); empty for no such field.
+std::string FieldText(const Options& options, std::string_view key);
+std::string FieldText(const Defaults& defaults, std::string_view key);
+// OK in a dialog: takes a box's text (blanks around a number ignored) into field `key` when it is
+// a whole value of its type within the field's limits. Otherwise the value is unchanged and the
+// refusal the dialog shows is returned: "Enter an integer.", "Enter a number.", or the range or
+// length text of ValidateOptions/ValidateDefaults; an empty text for no such field.
+std::optional<std::string> TakeFieldText(Options& options, std::string_view key,
+                                         std::string_view text);
+std::optional<std::string> TakeFieldText(Defaults& defaults, std::string_view key,
+                                         std::string_view text);
 // The member names of every field but the version, in file order.
 std::vector<std::string_view> OptionsFieldNames();
 std::vector<std::string_view> DefaultsFieldNames();

@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kNameBlank = "Template name is blank. Please give it a name.";
-constexpr std::string_view kUntilTooLong = "Enter at most 150 characters.";
+constexpr std::string_view kNameBlank = "Special name is blank. Please give it a name.";
+constexpr std::string_view kUntilTooLong = "Enter no more than 150 characters.";
 constexpr std::string_view kNoSlash = "A special's name or library can't contain \"/\".";
 
 using Steps = SpecialRecord::Steps;
@@ -115,14 +115,6 @@ std::string Stem(const fs::path& path) {
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-std::vector<std::string> ReadInstrumentLines(const std::string& path, bool& found) {
-  auto bytes = files::ReadAll(path);
-  found = bytes.has_value();
-  if (!bytes) return {};
-  return files::SplitLines(
-      std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> EncodeSpecial(const SpecialRecord& record) {
@@ -200,6 +192,27 @@ std::string SpecialNameFromRule(std::string_view special) {
   return std::string(special.substr(0, cut)) + ".SSL";
 }
 
+std::vector<LibraryEntry> ListSpecials(const std::string& folder) {
+  std::vector<LibraryEntry> out;
+  for (const auto& path : files::List(folder, ".SSL"))
+    out.push_back(SpecialEntry(path.filename().string()));
+  return out;
+}
+
+LibraryEntry SpecialEntry(std::string_view fileName) {
+  return {std::string(fileName), FileStem(fileName)};
+}
+
+std::optional<SpecialRecord> ReadSpecialFile(Host& host, const std::string& folder,
+                                             std::string_view fileName) {
+  const fs::path path = files::Resolve(folder, fileName);
+  auto bytes = files::ReadAll(path);
+  std::optional<SpecialRecord> record;
+  if (bytes) record = DecodeSpecial(*bytes);
+  if (!record) ShowMessage(host, res::kCannotRead, path.string());
+  return record;
+}
+
 SpecialLibrary::SpecialLibrary(Host& host, const SettingsLibrary& settings,
                                const SymbolLibrary& symbols)
     : host_(host), settings_(settings), symbols_(symbols) {}
@@ -262,13 +275,8 @@ bool SpecialLibrary::LoadSpecial(std::string_view name, int slotNumber, bool dir
     bool applies = candidate.instrumentLibrary == current;
     if (!applies && current > 0) {
       if (!lines) {
-        const std::string instruments = settings_.LibraryFile("INSTRUMENTS.DAT");
-        bool found = false;
-        lines = ReadInstrumentLines(instruments, found);
-        if (!found) {
-          ShowMessage(host_, res::kCannotRead, instruments);
-          return false;
-        }
+        lines = ReadInstrumentList(host_, settings_.LibraryFolder);
+        if (!lines) return false;
       }
       const auto index = static_cast<std::size_t>(current) - 1;
       const std::string bracket = stem.substr(blank + 2, close - blank - 2);
@@ -311,30 +319,34 @@ void SpecialLibrary::Release() {
 
 bool SpecialLibrary::SaveSpecial(const SpecialRecord& record, std::string* error,
                                  std::string* fileName) {
-  auto refuse = [&](std::string_view text) {
-    if (error) *error = std::string(text);
+  FieldError refused;
+  if (SaveSpecial(record, refused, fileName)) return true;
+  if (error) *error = refused.text;
+  return false;
+}
+
+bool SpecialLibrary::SaveSpecial(const SpecialRecord& record, FieldError& refused,
+                                 std::string* fileName) {
+  refused = {};
+  auto refuse = [&](std::string_view field, std::string_view text) {
+    refused = FieldError{std::string(field), std::string(text)};
     return false;
   };
   SpecialRecord r = record;
   r.version = kLibraryFileVersion;
-  if (auto bad = ValidateSpecial(r)) return refuse(bad->text);
-  if (r.fileName.empty()) return refuse(kNameBlank);
-  if (r.fileName.find('/') != std::string::npos) return refuse(kNoSlash);
+  if (r.fileName.empty()) return refuse("fileName", kNameBlank);
+  if (r.fileName.find('/') != std::string::npos) return refuse("fileName", kNoSlash);
+  if (auto bad = ValidateSpecial(r)) return refuse(bad->field, bad->text);
   r.fileName = UpperCase(r.fileName);
 
   std::string libraryText;
   if (r.instrumentLibrary > 0) {
-    std::string path = settings_.LibraryFile("INSTRUMENTS.DAT");
-    bool found = false;
-    auto lines = ReadInstrumentLines(path, found);
-    if (!found) {
-      ShowMessage(host_, res::kCannotRead, path);
-      return false;
-    }
-    if (static_cast<std::size_t>(r.instrumentLibrary) > lines.size())
-      return refuse(RangeText(0, static_cast<double>(lines.size()), true));
-    libraryText = lines[static_cast<std::size_t>(r.instrumentLibrary) - 1];
-    if (libraryText.find('/') != std::string::npos) return refuse(kNoSlash);
+    auto lines = ReadInstrumentList(host_, settings_.LibraryFolder);
+    if (!lines) return false;
+    if (static_cast<std::size_t>(r.instrumentLibrary) > lines->size())
+      return refuse("instrumentLibrary", RangeText(0, static_cast<double>(lines->size()), true));
+    libraryText = (*lines)[static_cast<std::size_t>(r.instrumentLibrary) - 1];
+    if (libraryText.find('/') != std::string::npos) return refuse("instrumentLibrary", kNoSlash);
   }
 
   fs::path path = files::Resolve(settings_.LibraryFolder, SpecialFileName(r.fileName, libraryText));

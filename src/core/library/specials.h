@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "library/instrument_list.h"
 #include "library/settings.h"
 
 namespace vellumix {
@@ -63,6 +64,16 @@ bool SetField(SpecialRecord& record, std::string_view key, std::string_view valu
 
 // "CRESC.SSL", "CRESC [Strings].SSL": the name in upper case; an empty library text is "ALL".
 std::string SpecialFileName(std::string_view name, std::string_view libraryText);
+// The Specials dialog's list: every special file of `folder`, each shown by its name without
+// extension, in file name order.
+std::vector<LibraryEntry> ListSpecials(const std::string& folder);
+// The entry of a special written as `fileName`.
+LibraryEntry SpecialEntry(std::string_view fileName);
+// The special file `fileName` of `folder` for the Edit Special dialog; nothing after message 9
+// when it can't be opened or is damaged. Values out of range are kept, for the dialog to refuse.
+std::optional<SpecialRecord> ReadSpecialFile(Host& host, const std::string& folder,
+                                             std::string_view fileName);
+
 // A symbol's special as a file name to load: "CRESC [Strings].SSL" becomes "CRESC.SSL" (the
 // bracketed library is the lookup's business); a name without a bracket stays as it is.
 std::string SpecialNameFromRule(std::string_view special);
@@ -93,6 +104,10 @@ class SpecialLibrary {
   // the file its name and instrument library give, replacing one of that name. False with `error`
   // set when a value is refused (nothing written); false after message 9 (INSTRUMENTS.DAT) or 10.
   bool SaveSpecial(const SpecialRecord& record, std::string* error = nullptr,
+                   std::string* fileName = nullptr);
+  // The same, naming the refused field ("fileName", "instrumentLibrary", …) so that the dialog
+  // can put the focus on it.
+  bool SaveSpecial(const SpecialRecord& record, FieldError& refused,
                    std::string* fileName = nullptr);
 
  private:

@@ -165,6 +165,56 @@ std::string SymbolFileName(std::string_view text, std::string_view libraryText) 
   return out + ".TBL";
 }
 
+SymbolEntries ListSymbols(Host& host, const std::string& folder) {
+  SymbolEntries out;
+  for (const auto& path : files::List(folder, ".SBL")) {
+    const std::string fileName = path.filename().string();
+    auto bytes = files::ReadAll(path);
+    std::optional<SymbolRecord> record;
+    if (bytes) record = DecodeSymbol(*bytes);
+    if (!record) {
+      ShowMessage(host, res::kCannotRead, path.string());
+      out.code9.push_back({fileName, FileStem(fileName)});
+      continue;
+    }
+    out.code9.push_back(SymbolEntry(fileName, *record));
+  }
+  for (const auto& path : files::List(folder, ".TBL")) {
+    const std::string fileName = path.filename().string();
+    out.text.push_back({fileName, FileStem(fileName)});
+  }
+  return out;
+}
+
+LibraryEntry SymbolEntry(std::string_view fileName, const SymbolRecord& record) {
+  std::string text = FileStem(fileName);
+  if (record.kind == kCode9Symbol) text += " - " + record.name;
+  return {std::string(fileName), std::move(text)};
+}
+
+std::optional<SymbolRecord> ReadSymbolFile(Host& host, const std::string& folder,
+                                           std::string_view fileName) {
+  const fs::path path = files::Resolve(folder, fileName);
+  auto bytes = files::ReadAll(path);
+  std::optional<SymbolRecord> record;
+  if (bytes) record = DecodeSymbol(*bytes);
+  if (!record) ShowMessage(host, res::kCannotRead, path.string());
+  return record;
+}
+
+std::vector<std::string> SpecialChoices(const std::string& folder) {
+  std::vector<std::string> out;
+  for (const auto& path : files::List(folder, ".SSL")) out.push_back(Stem(path));
+  out.insert(out.end(), {kSpecialATempo, kSpecialTempoI, kSpecialNone});
+  return out;
+}
+
+std::string SpecialChoice(std::string_view special) {
+  if (special.empty()) return kSpecialNone;
+  if (EndsWithNoCase(special, ".SSL")) special.remove_suffix(4);
+  return std::string(special);
+}
+
 SymbolLibrary::SymbolLibrary(Host& host, const SettingsLibrary& settings)
     : host_(host), settings_(settings) {}
 
@@ -194,13 +244,9 @@ bool SymbolLibrary::ReportReading(const std::string& path) {
 }
 
 const std::vector<std::string>& SymbolLibrary::InstrumentLines() {
-  if (!instrumentLines_) {
-    instrumentLines_.emplace();
-    auto bytes = files::ReadAll(settings_.LibraryFile("INSTRUMENTS.DAT"));
-    if (bytes)
-      *instrumentLines_ = files::SplitLines(
-          std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-  }
+  if (!instrumentLines_)
+    instrumentLines_ =
+        ReadInstrumentList(settings_.LibraryFolder).value_or(std::vector<std::string>{});
   return *instrumentLines_;
 }
 
@@ -356,36 +402,40 @@ bool SymbolLibrary::LookUpTextSymbol(std::string_view text) {
 
 bool SymbolLibrary::SaveSymbol(const SymbolRecord& record, std::string* error,
                                std::string* fileName) {
-  auto refuse = [&](std::string_view text) {
-    if (error) *error = std::string(text);
+  FieldError refused;
+  if (SaveSymbol(record, refused, fileName)) return true;
+  if (error) *error = refused.text;
+  return false;
+}
+
+bool SymbolLibrary::SaveSymbol(const SymbolRecord& record, FieldError& refused,
+                               std::string* fileName) {
+  refused = {};
+  auto refuse = [&](std::string_view field, std::string_view text) {
+    refused = FieldError{std::string(field), std::string(text)};
     return false;
   };
   SymbolRecord r = record;
   r.version = kLibraryFileVersion;
-  if (auto bad = ValidateSymbol(r)) return refuse(bad->text);
+  if (auto bad = ValidateSymbol(r)) return refuse(bad->field, bad->text);
   const bool code9 = r.kind == kCode9Symbol;
-  if (code9 && r.number == 0) return refuse(kNumberNotPositive);
-  if (!code9 && r.text.empty()) return refuse(kTextEmpty);
-  if (!code9 && r.text.find('/') != std::string::npos) return refuse(kNoSlash);
+  if (code9 && r.number == 0) return refuse("number", kNumberNotPositive);
+  if (!code9 && r.text.empty()) return refuse("text", kTextEmpty);
+  if (!code9 && r.text.find('/') != std::string::npos) return refuse("text", kNoSlash);
   if (r.special.empty()) r.special = kSpecialNone;
   // A special loaded from a file already carries its extension.
   if (!IsHardCodedSpecial(r.special) && !EndsWithNoCase(r.special, ".SSL")) r.special += ".SSL";
 
   std::string libraryText;
   const std::int32_t library = code9 ? r.code9Library : r.textLibrary;
+  const std::string_view libraryField = code9 ? "code9Library" : "textLibrary";
   if (library > 0) {
-    std::string path = settings_.LibraryFile("INSTRUMENTS.DAT");
-    auto bytes = files::ReadAll(path);
-    if (!bytes) {
-      ShowMessage(host_, res::kCannotRead, path);
-      return false;
-    }
-    auto lines = files::SplitLines(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    if (static_cast<std::size_t>(library) > lines.size())
-      return refuse(RangeText(0, static_cast<double>(lines.size()), true));
-    libraryText = lines[static_cast<std::size_t>(library) - 1];
-    if (libraryText.find('/') != std::string::npos) return refuse(kNoSlash);
+    auto lines = ReadInstrumentList(host_, settings_.LibraryFolder);
+    if (!lines) return false;
+    if (static_cast<std::size_t>(library) > lines->size())
+      return refuse(libraryField, RangeText(0, static_cast<double>(lines->size()), true));
+    libraryText = (*lines)[static_cast<std::size_t>(library) - 1];
+    if (libraryText.find('/') != std::string::npos) return refuse(libraryField, kNoSlash);
     // The lookups read the new line at their next need.
     instrumentLines_.reset();
   }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "library/instrument_list.h"
 #include "library/settings.h"
 
 namespace vellumix {
@@ -68,6 +69,28 @@ std::string SymbolFileName(std::int32_t number, std::string_view libraryText);
 // "f.TBL", "f [Brass].TBL".
 std::string SymbolFileName(std::string_view text, std::string_view libraryText);
 
+// The Symbols dialog's two lists, each in file name order.
+struct SymbolEntries {
+  std::vector<LibraryEntry> code9;  // *.SBL: "Symbol007 - staccato"
+  std::vector<LibraryEntry> text;   // *.TBL: "f [Brass]"
+};
+// Reads the name of every Code 9 symbol of `folder`. A file that can't be read is reported with
+// message 9 and listed by its file name alone, so that it can still be deleted.
+SymbolEntries ListSymbols(Host& host, const std::string& folder);
+// The entry of a symbol written as `fileName`: the name without extension, for a Code 9 symbol
+// followed by " - " and its name.
+LibraryEntry SymbolEntry(std::string_view fileName, const SymbolRecord& record);
+// The symbol file `fileName` of `folder` for the Edit Symbol dialog; nothing after message 9 when
+// it can't be opened or is damaged. Values out of range are kept, for the dialog to refuse.
+std::optional<SymbolRecord> ReadSymbolFile(Host& host, const std::string& folder,
+                                           std::string_view fileName);
+// The Edit Symbol dialog's Special list: every special file of `folder` without its extension,
+// then "[a tempo]", "[Tempo I]" and "[none]".
+std::vector<std::string> SpecialChoices(const std::string& folder);
+// The Special list's item for a record's special: "TRILL.SSL" is shown as "TRILL", an empty one
+// as "[none]".
+std::string SpecialChoice(std::string_view special);
+
 // The symbol library of the current library folder, with the state a run keeps: the current
 // symbol, the Code 9 cache and the current instrument library.
 class SymbolLibrary {
@@ -116,6 +139,9 @@ class SymbolLibrary {
   // `fileName` receives the name written.
   bool SaveSymbol(const SymbolRecord& record, std::string* error = nullptr,
                   std::string* fileName = nullptr);
+  // The same, naming the refused field (a member's name: "number", "text", "code9Library", …)
+  // so that the dialog can put the focus on it.
+  bool SaveSymbol(const SymbolRecord& record, FieldError& refused, std::string* fileName = nullptr);
 
  private:
   enum class Read { kOk, kMissing, kDamaged };

@@ -81,9 +81,21 @@ std::string Format(int id, const std::vector<FormatArg>& args = {});
 
 // Texts without a number, kept here so that every part of the program shows the same words.
 inline constexpr std::string_view kDeletingFile = "Deleting file %s";
+// The library dialogs' Delete buttons.
+inline constexpr std::string_view kConfirmDeleteFiles =
+    "Are you sure you want to delete the selected file(s)?";
+inline constexpr std::string_view kCannotDeleteFile = "Unable to delete file %s";
+// The note beside the Specials dialog's list.
+inline constexpr std::string_view kHardCodedSpecials =
+    "Hard-coded specials\n[a tempo] = Back to previous tempo\n[Tempo I] - Back to initial tempo";
 inline constexpr std::string_view kWritingTrackToFile = "Writing track to file %s";
 inline constexpr std::string_view kPreparingMidiData = "Preparing MIDI data";
 inline constexpr std::string_view kWritingMidiData = "Writing MIDI data";
 inline constexpr std::string_view kErrorCreatingDirectory = "Error creating directory.";
+// The Library Path dialog's New Path.
+inline constexpr std::string_view kEnterLibraryPathName = "Enter name of library path";
+inline constexpr std::string_view kNewLibraryPathNote =
+    "New library paths appear as subfolders off the base library path which is set by the "
+    "program.";
 
 }  // namespace vellumix::res

@@ -24,6 +24,13 @@ bool CVellumixDoc::Create(const std::string& dataFolder, bool installFactory) {
   return library.Create(dataFolder, installFactory);
 }
 
+bool CVellumixDoc::SaveOptions(const Options& values, std::string* error) {
+  bool changed = false;
+  if (!library.SaveOptions(values, error, &changed)) return false;
+  if (changed) systems.MultipleSystemsOptionChanged();
+  return true;
+}
+
 std::string CVellumixDoc::TemporaryTrackFile() const {
   return library.UserDataFolder + "VLMIXMID.TMP";
 }

@@ -44,6 +44,10 @@ class CVellumixDoc {
   // Empties the staff lists of a stopped group.
   void ReleaseStaffLists();
 
+  // The Options dialog's OK: the library's SaveOptions; when "Interpret multiple systems" changed,
+  // the next run asks the multiple-systems question again.
+  bool SaveOptions(const Options& values, std::string* error = nullptr);
+
   // The temporary track file of the MIDI writer, in the user data folder.
   std::string TemporaryTrackFile() const;
 

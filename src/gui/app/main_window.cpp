@@ -152,6 +152,7 @@ MainWindow::MainWindow(CVellumixDoc& doc, GuiHost& host, FileChooser& chooser,
   BuildForm();
   BuildMenus();
   BuildTransport();
+  BuildLibraryCommands();
 
   statusPanes_[0] = new QLabel(this);
   statusPanes_[1] = new QLabel(this);

@@ -111,6 +111,9 @@ class MainWindow : public QMainWindow {
   void FinishRun();
   void EndCommand(view::ControlState state, bool focusTranscribe);
 
+  // The library dialogs' commands (main_window_library.cpp).
+  void BuildLibraryCommands();
+
   // The transport row (main_window_playback.cpp).
   void BuildTransport();
   void OnLoadPlaybackFile();
