@@ -13,6 +13,7 @@ namespace {
 constexpr int kBars = 8;
 constexpr double kStart = 22.0;  // after clef, key and time signature
 constexpr double kBarWidth = 21.5;
+constexpr int kPagesPerTune = 100;
 
 void Line(std::string& out, const char* format, double a, double b = 0, double c = 0,
           double d = 0) {
@@ -23,7 +24,9 @@ void Line(std::string& out, const char* format, double a, double b = 0, double c
 
 }  // namespace
 
-int NotesPerPage() { return kBars * (8 + 4); }
+int NotesPerPage() {
+  return kBars * (8 + 4);
+}
 
 std::string PageText(int page) {
   std::string t;
@@ -48,18 +51,59 @@ std::string PageText(int page) {
     if (bar % 2 == 0) Line(t, "5 1 %.4f 12 12 %.4f 2 -1\n", x0, x0 + 3 * step);
     // Bass: four quarter notes; the last two tied in odd bars.
     for (int n = 0; n < 4; ++n) {
-      const int pitch = (bar % 2 == 1 && n == 3) ? 2 + (page + bar + 2) % 5 : 2 + (page + bar + n) % 5;
+      const int pitch =
+          (bar % 2 == 1 && n == 3) ? 2 + (page + bar + 2) % 5 : 2 + (page + bar + n) % 5;
       Line(t, "1 2 %.4f %.0f 10 0 1\n", x0 + n * 2 * step, pitch);
     }
     if (bar % 2 == 1) {
       const int pitch = 2 + (page + bar + 2) % 5;
-      Line(t, "5 2 %.4f %.0f %.0f %.4f -2 -2\n", x0 + 4 * step, pitch - 1, pitch - 1, x0 + 6 * step);
+      Line(t, "5 2 %.4f %.0f %.0f %.4f -2 -2\n", x0 + 4 * step, pitch - 1, pitch - 1,
+           x0 + 6 * step);
     }
-    if (bar % 4 == 0)
-      Line(t, "9 2 %.4f -3 %.0f\n", x0, kDynamics[(page + bar / 4) % 6]);
+    if (bar % 4 == 0) Line(t, "9 2 %.4f -3 %.0f\n", x0, kDynamics[(page + bar / 4) % 6]);
     Line(t, "14 1 %.4f 2 0\n", x0 + kBarWidth - 1.0);
   }
   return t;
+}
+
+namespace {
+
+// A diatonic step as ABC spells it: 0 is C4 ("C"), 7 is C5 ("c"), -7 is C3 ("C,").
+std::string AbcNote(int step) {
+  const int octave = step >= 0 ? step / 7 : -((6 - step) / 7);
+  std::string note(1, "CDEFGAB"[step - octave * 7]);
+  if (octave >= 1) note[0] = static_cast<char>(note[0] - 'A' + 'a');
+  for (int o = 1; o < octave; ++o) note += '\'';
+  for (int o = 0; o > octave; --o) note += ',';
+  return note;
+}
+
+}  // namespace
+
+// Staff steps as the SCORE pages use them: treble 1 is C4, bass 1 is E2.
+std::string PageAbc(int page) {
+  static const char* const kMarks[] = {"p", "f", "ff", "mf", "fff", "mp"};
+  std::string treble, bass;
+  for (int bar = 0; bar < kBars; ++bar) {
+    for (int n = 0; n < 8; ++n) {
+      const int pitch = 4 + (page * 3 + bar * 2 + n * (n % 3 == 0 ? 2 : 1)) % 8;
+      if (n == 0 && bar % 2 == 0) treble += '(';
+      treble += AbcNote(pitch - 1);
+      if (n == 3 && bar % 2 == 0) treble += ')';
+      if (n == 3) treble += ' ';
+    }
+    treble += " | ";
+    if (bar % 4 == 0) bass += std::string("!") + kMarks[(page + bar / 4) % 6] + "!";
+    for (int n = 0; n < 4; ++n) {
+      const int pitch =
+          (bar % 2 == 1 && n == 3) ? 2 + (page + bar + 2) % 5 : 2 + (page + bar + n) % 5;
+      bass += AbcNote(pitch - 1 + 2 - 14) + "2";
+      if (bar % 2 == 1 && n == 2) bass += '-';
+      bass += ' ';
+    }
+    bass += "| ";
+  }
+  return "V:1\n" + treble + "\nV:2\n" + bass + "\n";
 }
 
 std::string WritePages(const std::string& folder, int count) {
@@ -78,7 +122,16 @@ std::string WritePages(const std::string& folder, int count) {
     }
     out << path << " 1\r\n";
   }
-  return out ? list : std::string();
+  // abc2midi stops writing a file at about 500 KB, so every kPagesPerTune pages are a tune (and a
+  // MIDI file) of their own.
+  std::ofstream abc(folder + "/pages.abc", std::ios::binary);
+  for (int page = 0; page < count; ++page) {
+    if (page % kPagesPerTune == 0)
+      abc << (page ? "\n" : "") << "X:" << page / kPagesPerTune + 1
+          << "\nT:Pages\nM:4/4\nL:1/8\nQ:1/4=120\nV:1 clef=treble\nV:2 clef=bass\nK:G\n";
+    abc << PageAbc(page);
+  }
+  return out && abc ? list : std::string();
 }
 
 }  // namespace vellumix::bench

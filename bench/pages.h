@@ -11,8 +11,11 @@ namespace vellumix::bench {
 std::string PageText(int page);
 // Notes a page holds.
 int NotesPerPage();
+// The same music as ABC voices (treble and bass, eighth notes as the unit), for abc2midi.
+std::string PageAbc(int page);
 // Writes `count` pages as FOLDER/pageNNNN.mus and a list file FOLDER/pages.lst naming each as a
-// file group of its own. Returns the list file's path, empty on failure.
+// file group of its own, and all of them as FOLDER/pages.abc, 100 pages a tune (abc2midi writes
+// pagesN.mid for tune N). Returns the list file's path, empty on failure.
 std::string WritePages(const std::string& folder, int count);
 
 }  // namespace vellumix::bench

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "playback/fluid_api.h"
 
 namespace vellumix::playback {
 namespace {
@@ -20,13 +21,19 @@ namespace {
 constexpr int kSampleRate = 44100;
 constexpr auto kWatchInterval = std::chrono::milliseconds(20);
 
+// Every call below comes after LoadFluidSynth succeeded.
+const FluidApi& F() {
+  std::string unused;
+  return *LoadFluidSynth(unused);
+}
+
 // FluidSynth writes its complaints to stderr; ours reach the user through ErrorText instead.
 void Quiet(int, const char*, void*) {}
 
 void SilenceLog() {
   static const bool done = [] {
     for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-      fluid_set_log_function(level, Quiet, nullptr);
+      F().fluid_set_log_function(level, Quiet, nullptr);
     return true;
   }();
   (void)done;
@@ -53,7 +60,10 @@ std::vector<char> WavHeader(std::uint32_t frames) {
   constexpr std::uint32_t blockAlign = channels * 2;
   const std::uint32_t dataBytes = frames * blockAlign;
   std::vector<char> h;
-  auto text = [&](const char* s) { h.insert(h.end(), s, s + 4); };
+  h.reserve(44);
+  auto text = [&](const char* s) {
+    for (int i = 0; i < 4; ++i) h.push_back(s[i]);
+  };
   text("RIFF");
   PutLe(h, 36 + dataBytes, 4);
   text("WAVE");
@@ -86,27 +96,28 @@ std::string FindSoundfont(const std::string& explicitPath) {
 
 FluidSynthSequencer::FluidSynthSequencer(const std::string& soundfont, const Settings& settings,
                                          Output output) {
+  if (!LoadFluidSynth(error_)) return;
   SilenceLog();
   const std::string font = FindSoundfont(soundfont);
   if (font.empty()) {
     error_ = "No General MIDI soundfont was found";
     return;
   }
-  settings_ = new_fluid_settings();
+  settings_ = F().new_fluid_settings();
   if (settings_) {
     for (const auto& [name, value] : settings)
-      fluid_settings_setstr(settings_, name.c_str(), value.c_str());
+      F().fluid_settings_setstr(settings_, name.c_str(), value.c_str());
     if (output == Output::kCallerRenders) {
-      fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
-      fluid_settings_setstr(settings_, "player.timing-source", "sample");
+      F().fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
+      F().fluid_settings_setstr(settings_, "player.timing-source", "sample");
     }
-    synth_ = new_fluid_synth(settings_);
+    synth_ = F().new_fluid_synth(settings_);
   }
   if (!synth_) {
     error_ = "The synthesizer could not be started";
     return;
   }
-  if (fluid_synth_sfload(synth_, font.c_str(), 1) == FLUID_FAILED) {
+  if (F().fluid_synth_sfload(synth_, font.c_str(), 1) == FLUID_FAILED) {
     error_ = "The soundfont " + font + " could not be loaded";
     return;
   }
@@ -114,16 +125,16 @@ FluidSynthSequencer::FluidSynthSequencer(const std::string& soundfont, const Set
     canPlay_ = true;
     return;
   }
-  driver_ = new_fluid_audio_driver(settings_, synth_);
+  driver_ = F().new_fluid_audio_driver(settings_, synth_);
   canPlay_ = driver_ != nullptr;
   if (!driver_) error_ = "No audio output could be opened";
 }
 
 FluidSynthSequencer::~FluidSynthSequencer() {
   Close();
-  if (driver_) delete_fluid_audio_driver(driver_);
-  if (synth_) delete_fluid_synth(synth_);
-  if (settings_) delete_fluid_settings(settings_);
+  if (driver_) F().delete_fluid_audio_driver(driver_);
+  if (synth_) F().delete_fluid_synth(synth_);
+  if (settings_) F().delete_fluid_settings(settings_);
 }
 
 bool FluidSynthSequencer::HasOutputDevice() const {
@@ -150,19 +161,19 @@ bool FluidSynthSequencer::Play(std::uint32_t fromMs, EndHandler onEnd) {
     error_ = "No file is open";
     return false;
   }
-  player_ = new_fluid_player(synth_);
-  if (!player_ || fluid_player_add(player_, path_.c_str()) != FLUID_OK) {
-    if (player_) delete_fluid_player(player_);
+  player_ = F().new_fluid_player(synth_);
+  if (!player_ || F().fluid_player_add(player_, path_.c_str()) != FLUID_OK) {
+    if (player_) F().delete_fluid_player(player_);
     player_ = nullptr;
     error_ = "The player could not open " + path_;
     return false;
   }
   startTick_ = std::min(map_->MsToTicks(fromMs), map_->EndTick());
-  fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, tempoFactor_);
+  F().fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, tempoFactor_);
   // Seeking before the start plays the programs and controllers up to there without the notes.
-  if (fluid_player_seek(player_, static_cast<int>(startTick_)) != FLUID_OK ||
-      fluid_player_play(player_) != FLUID_OK) {
-    delete_fluid_player(player_);
+  if (F().fluid_player_seek(player_, static_cast<int>(startTick_)) != FLUID_OK ||
+      F().fluid_player_play(player_) != FLUID_OK) {
+    F().delete_fluid_player(player_);
     player_ = nullptr;
     error_ = "The player could not start " + path_;
     return false;
@@ -174,16 +185,16 @@ bool FluidSynthSequencer::Play(std::uint32_t fromMs, EndHandler onEnd) {
 
 std::int64_t FluidSynthSequencer::TickLocked() {
   if (!player_) return map_ ? map_->MsToTicks(stoppedMs_) : 0;
-  return std::max<std::int64_t>(fluid_player_get_current_tick(player_), startTick_);
+  return std::max<std::int64_t>(F().fluid_player_get_current_tick(player_), startTick_);
 }
 
 FluidSynthSequencer::EndHandler FluidSynthSequencer::EndPlay(std::uint32_t positionMs) {
   if (player_) {
-    fluid_player_stop(player_);
-    delete_fluid_player(player_);
+    F().fluid_player_stop(player_);
+    F().delete_fluid_player(player_);
     player_ = nullptr;
-    fluid_synth_all_notes_off(synth_, -1);
-    fluid_synth_all_sounds_off(synth_, -1);
+    F().fluid_synth_all_notes_off(synth_, -1);
+    F().fluid_synth_all_sounds_off(synth_, -1);
   }
   stoppedMs_ = positionMs;
   ++play_;
@@ -198,7 +209,7 @@ void FluidSynthSequencer::Watch(std::uint64_t play) {
       std::lock_guard lock(mutex_);
       if (play_ != play || !player_) return;
       if (TickLocked() < map_->EndTick() &&
-          fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING)
+          F().fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING)
         continue;
       handler = EndPlay(static_cast<std::uint32_t>(std::lround(map_->LengthMs())));
     }
@@ -264,7 +275,7 @@ bool FluidSynthSequencer::SetTempo(std::uint32_t bpm) {
   // A factor over the file's own tempo, so that its later tempo changes keep their proportions.
   tempoFactor_ = bpm / map_->BpmAt(TickLocked());
   if (player_ &&
-      fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, tempoFactor_) != FLUID_OK) {
+      F().fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, tempoFactor_) != FLUID_OK) {
     error_ = "The tempo could not be set";
     return false;
   }
@@ -280,7 +291,7 @@ float FluidSynthSequencer::Render(int frames) {
   std::lock_guard lock(mutex_);
   if (!canPlay_ || driver_ || frames <= 0) return 0;
   std::vector<float> left(static_cast<std::size_t>(frames)), right(left.size());
-  fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1);
+  F().fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1);
   float peak = 0;
   for (std::size_t i = 0; i < left.size(); ++i)
     peak = std::max({peak, std::abs(left[i]), std::abs(right[i])});
@@ -289,38 +300,40 @@ float FluidSynthSequencer::Render(int frames) {
 
 bool RenderToWav(const std::string& midiPath, const std::string& wavPath,
                  const std::string& soundfont, std::string& error) {
+  if (!LoadFluidSynth(error)) return false;
   SilenceLog();
   auto file = ReadMidi(midiPath, error);
   if (!file) return false;
   const TempoMap map(*file);
 
   struct Fluid {
-    fluid_settings_t* settings = new_fluid_settings();
+    fluid_settings_t* settings = F().new_fluid_settings();
     fluid_synth_t* synth = nullptr;
     fluid_player_t* player = nullptr;
     ~Fluid() {
-      if (player) delete_fluid_player(player);
-      if (synth) delete_fluid_synth(synth);
-      if (settings) delete_fluid_settings(settings);
+      if (player) F().delete_fluid_player(player);
+      if (synth) F().delete_fluid_synth(synth);
+      if (settings) F().delete_fluid_settings(settings);
     }
   } fluid;
   if (fluid.settings) {
-    fluid_settings_setnum(fluid.settings, "synth.sample-rate", kSampleRate);
-    fluid_settings_setstr(fluid.settings, "player.timing-source", "sample");
-    fluid.synth = new_fluid_synth(fluid.settings);
+    F().fluid_settings_setnum(fluid.settings, "synth.sample-rate", kSampleRate);
+    F().fluid_settings_setstr(fluid.settings, "player.timing-source", "sample");
+    fluid.synth = F().new_fluid_synth(fluid.settings);
   }
   if (!fluid.synth) {
     error = "The synthesizer could not be started";
     return false;
   }
-  if (soundfont.empty() || fluid_synth_sfload(fluid.synth, soundfont.c_str(), 1) == FLUID_FAILED) {
+  if (soundfont.empty() ||
+      F().fluid_synth_sfload(fluid.synth, soundfont.c_str(), 1) == FLUID_FAILED) {
     error = soundfont.empty() ? "No General MIDI soundfont was found"
                               : "The soundfont " + soundfont + " could not be loaded";
     return false;
   }
-  fluid.player = new_fluid_player(fluid.synth);
-  if (!fluid.player || fluid_player_add(fluid.player, midiPath.c_str()) != FLUID_OK ||
-      fluid_player_play(fluid.player) != FLUID_OK) {
+  fluid.player = F().new_fluid_player(fluid.synth);
+  if (!fluid.player || F().fluid_player_add(fluid.player, midiPath.c_str()) != FLUID_OK ||
+      F().fluid_player_play(fluid.player) != FLUID_OK) {
     error = "The player could not open " + midiPath;
     return false;
   }
@@ -347,12 +360,12 @@ bool RenderToWav(const std::string& midiPath, const std::string& wavPath,
   for (std::uint64_t done = 0; done < totalFrames && out;) {
     if (done == musicFrames) {
       // The music is over: let the sounding notes go into their release.
-      fluid_player_stop(fluid.player);
-      fluid_synth_all_notes_off(fluid.synth, -1);
+      F().fluid_player_stop(fluid.player);
+      F().fluid_synth_all_notes_off(fluid.synth, -1);
     }
     const std::uint64_t limit = done < musicFrames ? musicFrames : totalFrames;
     const int frames = static_cast<int>(std::min<std::uint64_t>(kBlock, limit - done));
-    fluid_synth_write_s16(fluid.synth, frames, buffer.data(), 0, 2, buffer.data(), 1, 2);
+    F().fluid_synth_write_s16(fluid.synth, frames, buffer.data(), 0, 2, buffer.data(), 1, 2);
     for (int i = 0; i < frames * 2; ++i) {
       const auto v = static_cast<std::uint16_t>(buffer[static_cast<std::size_t>(i)]);
       bytes[static_cast<std::size_t>(2 * i)] = static_cast<char>(v & 0xFF);

@@ -41,18 +41,24 @@ TEST(TrackFiles, LineFormat) {
   EXPECT_EQ(TrackFileName("/lib/", 0), "/lib/VLMIX0.TMP");
   EXPECT_EQ(TrackFileName("/lib/", 349), "/lib/VLMIX349.TMP");
   EXPECT_EQ(TrackFileName("/lib/", 350), "/lib/TEMPO.TMP");
+  // Read back from a folder listing: exactly the names written, nothing else.
+  for (int n : {0, 7, 349, 350}) EXPECT_EQ(TrackFileNumber(TrackFileName("", n)), n);
+  for (const char* other : {"VLMIX007.TMP", "VLMIX350.TMP", "vlmix1.tmp", "VLMIX.TMP",
+                            "VLMIX1x.TMP", "VLMIX1.TMP.bak", "VLMIXMID.TMP", "tempo.tmp"})
+    EXPECT_EQ(TrackFileNumber(other), -1) << other;
 }
 
 std::string ByToChars(float value) {
   char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::fixed, 4);
+  auto r =
+      std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::fixed, 4);
   return std::string(buf, r.ptr) + " ";
 }
 
 TEST(TrackFiles, FixedFourDigitsAsToChars) {
-  std::vector<float> values{0.0f, -0.0f, -0.00001f, 0.00005f, 1e-30f, 0.03125f, -0.09375f,
-                            0.15625f, 2.00005f, 99999.99995f, 9.99e10f, 1.1e11f, 3e38f,
-                            -3e38f, 1e15f, 123456789.0f};
+  std::vector<float> values{0.0f,      -0.0f,    -0.00001f, 0.00005f,     1e-30f,   0.03125f,
+                            -0.09375f, 0.15625f, 2.00005f,  99999.99995f, 9.99e10f, 1.1e11f,
+                            3e38f,     -3e38f,   1e15f,     123456789.0f};
   for (int k = 1; k < 2000; k += 2) values.push_back(k / 32.0f);  // exact ties
   std::mt19937 random(12345);
   for (int i = 0; i < 300000; ++i) {

@@ -18,6 +18,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The symbol file of `digits` (three digits) in the library folder. The factory names it
+// "Symbol021.SBL": that name is looked at first, so that the usual library needs no listing of
+// its folder; names in any other letter case are still found.
+std::string SymbolFile(const SettingsLibrary& settings, const std::string& digits) {
+  std::string usual = settings.LibraryFolder + "Symbol" + digits + ".SBL";
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(usual, ec)) return usual;
+  return settings.LibraryFile("SYMBOL" + digits + ".SBL");
+}
+
 constexpr std::string_view kNumberNotPositive = "Please enter a symbol number greater than 0.";
 constexpr std::string_view kTextEmpty = "Please enter the text of the symbol.";
 constexpr std::string_view kNoSlash = "A symbol's text or library can't contain \"/\".";
@@ -265,7 +275,7 @@ bool SymbolLibrary::FillCache() {
   ReleaseCache();
   cancelled_ = false;
   auto load = [&](int n) {
-    std::string path = settings_.LibraryFile("SYMBOL0" + std::to_string(n) + ".SBL");
+    std::string path = SymbolFile(settings_, "0" + std::to_string(n));
     if (!ReportReading(path)) return false;
     SymbolRecord record;
     switch (ReadRecord(path, record)) {
@@ -334,7 +344,7 @@ int SymbolLibrary::LookUpCode9Symbol(std::int32_t n) {
   if (!chosen) {
     if (hit(0)) return 1;
     for (auto& e : cache_) e.useCount = 0;
-    std::string path = settings_.LibraryFile("SYMBOL" + digits + ".SBL");
+    std::string path = SymbolFile(settings_, digits);
     Read r = ReadRecord(path, record);
     if (r == Read::kMissing && PromptMissing()) ShowMessage(host_, res::kCannotRead, path);
     if (r != Read::kOk) return 0;

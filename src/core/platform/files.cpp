@@ -13,7 +13,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char Fold(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool EndsWithNoCase(std::string_view s, std::string_view end) {
   return s.size() >= end.size() && EqualNoCase(s.substr(s.size() - end.size()), end);
@@ -40,7 +42,7 @@ std::optional<Bytes> ReadAll(const fs::path& path) {
   return bytes;
 }
 
-bool WriteAtomic(const fs::path& path, std::span<const std::uint8_t> bytes) {
+bool WriteAtomic(const fs::path& path, std::span<const std::uint8_t> bytes, bool flush) {
   fs::path dir = path.parent_path();
   if (dir.empty()) dir = ".";
   std::string hidden = ".";
@@ -63,7 +65,7 @@ bool WriteAtomic(const fs::path& path, std::span<const std::uint8_t> bytes) {
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (ok && ::fsync(fd) != 0) ok = false;
+  if (ok && flush && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   // mkstemp makes the file private; library files are ordinary user files.
   if (ok) ::chmod(name.data(), 0644);
@@ -72,9 +74,11 @@ bool WriteAtomic(const fs::path& path, std::span<const std::uint8_t> bytes) {
   return ok;
 }
 
-bool WriteAtomic(const fs::path& path, std::string_view text) {
-  return WriteAtomic(path, std::span<const std::uint8_t>(
-                               reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+bool WriteAtomic(const fs::path& path, std::string_view text, bool flush) {
+  return WriteAtomic(path,
+                     std::span<const std::uint8_t>(
+                         reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
+                     flush);
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {

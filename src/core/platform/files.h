@@ -18,9 +18,11 @@ using Bytes = std::vector<std::uint8_t>;
 std::optional<Bytes> ReadAll(const std::filesystem::path& path);
 
 // Replaces (or creates) `path` with `bytes`: writes a temporary file in the same folder, flushes
-// it and renames it over the target, so that a failure leaves the old file as it was.
-bool WriteAtomic(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
-bool WriteAtomic(const std::filesystem::path& path, std::string_view text);
+// it and renames it over the target, so that a failure leaves the old file as it was. Without
+// `flush` the data may reach the disk after the rename: for files a run makes again.
+bool WriteAtomic(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                 bool flush = true);
+bool WriteAtomic(const std::filesystem::path& path, std::string_view text, bool flush = true);
 
 // ASCII case folding: library files are found whatever the letter case of their names.
 bool EqualNoCase(std::string_view a, std::string_view b);

@@ -1,6 +1,8 @@
 #include "run/document.h"
 
+#include <array>
 #include <cctype>
+#include <filesystem>
 
 #include "platform/files.h"
 
@@ -52,7 +54,9 @@ bool CVellumixDoc::ReadFileGroup(std::string& name, int count) {
   return systems.ProcessFileGroup(name);
 }
 
-void CVellumixDoc::ReleaseStaffLists() { score.ClearLists(); }
+void CVellumixDoc::ReleaseStaffLists() {
+  score.ClearLists();
+}
 
 bool CVellumixDoc::DeleteTemporaryFiles() {
   const bool marked = trackFiles.AnyWritten();
@@ -62,8 +66,18 @@ bool CVellumixDoc::DeleteTemporaryFiles() {
     std::filesystem::remove(name, ec);
     return ReportStatus(host, res::FormatText(res::kDeletingFile, {name}), 0, false);
   };
+  // Which track files exist, from one listing of the folder rather than a look at every name.
+  std::array<bool, kTempoFileNumber + 1> present{};
+  if (!marked) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(trackFiles.Folder(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+      const int number = TrackFileNumber(it->path().filename().string());
+      if (number >= 0) present[static_cast<std::size_t>(number)] = true;
+    }
+  }
   for (int i = 0; i <= kTempoFileNumber; ++i) {
-    if (marked && !trackFiles.Written(i)) continue;
+    if (marked ? !trackFiles.Written(i) : !present[static_cast<std::size_t>(i)]) continue;
     if (!remove(TrackFileName(trackFiles.Folder(), i))) return false;
   }
   if (!remove(TemporaryTrackFile())) return false;
@@ -94,8 +108,8 @@ RunResult ReadGroups(CVellumixDoc& doc, const std::vector<std::string>& entries,
   summary.tempoFile = doc.trackFiles.Written(kTempoFileNumber);
   if (auto bytes = files::ReadAll(TrackFileName(doc.trackFiles.Folder(), kBarFileNumber)))
     summary.bars = static_cast<int>(
-        files::SplitLines(std::string_view(reinterpret_cast<const char*>(bytes->data()),
-                                           bytes->size()))
+        files::SplitLines(
+            std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))
             .size());
   return RunResult::kDone;
 }

@@ -34,9 +34,9 @@ FileGroupEntry ParseEntry(std::string_view line) {
   auto space = line.rfind(' ');
   if (space != std::string_view::npos) {
     std::string_view count = line.substr(space + 1);
-    bool digits = !count.empty() && count.size() <= 9 &&
-                  std::all_of(count.begin(), count.end(),
-                              [](char c) { return c >= '0' && c <= '9'; });
+    bool digits =
+        !count.empty() && count.size() <= 9 &&
+        std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (digits) {
       e.path = std::string(line.substr(0, space));
       e.count = std::stoi(std::string(count));
@@ -97,17 +97,27 @@ bool ReadListFile(const std::string& path, Host& host, std::vector<std::string>&
   return true;
 }
 
-bool WriteListFile(const std::string& path, const std::vector<std::string>& entries, Host& host) {
-  if (!files::WriteAtomic(path, files::JoinLinesCrLf(entries))) {
+namespace {
+
+bool WriteList(const std::string& path, const std::vector<std::string>& entries, Host& host,
+               bool flush) {
+  if (!files::WriteAtomic(path, files::JoinLinesCrLf(entries), flush)) {
     ShowMessage(host, res::kCannotWrite, path);
     return false;
   }
   return true;
 }
 
+}  // namespace
+
+bool WriteListFile(const std::string& path, const std::vector<std::string>& entries, Host& host) {
+  return WriteList(path, entries, host, true);
+}
+
 bool WriteNameList(const std::string& libraryFolder, const std::vector<std::string>& entries,
                    Host& host) {
-  return WriteListFile(files::Resolve(libraryFolder, "NAMELIST.TMP").string(), entries, host);
+  // Every run writes it again, so it need not wait for the disk.
+  return WriteList(files::Resolve(libraryFolder, "NAMELIST.TMP").string(), entries, host, false);
 }
 
 }  // namespace vellumix

@@ -23,6 +23,23 @@ std::string TrackFileName(const std::string& folder, int number) {
   return folder + "VLMIX" + std::to_string(number) + ".TMP";
 }
 
+int TrackFileNumber(std::string_view name) {
+  if (name == "TEMPO.TMP") return kTempoFileNumber;
+  constexpr std::string_view kPrefix = "VLMIX", kSuffix = ".TMP";
+  if (name.size() <= kPrefix.size() + kSuffix.size() || !name.starts_with(kPrefix) ||
+      !name.ends_with(kSuffix))
+    return -1;
+  const std::string_view digits =
+      name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+  if (digits.size() > 3 || (digits.size() > 1 && digits[0] == '0')) return -1;
+  int number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number < kTempoFileNumber ? number : -1;
+}
+
 void AppendFixed4(std::string& out, float value) {
   // A float times 10^4 is exact in a double (24 + 14 bits), so rounding it half-to-even gives the
   // same digits as to_chars, without its general-purpose cost; large and odd values still go

@@ -5,6 +5,7 @@
 #include <array>
 #include <list>
 #include <string>
+#include <string_view>
 
 #include "platform/host.h"
 #include "score/item.h"
@@ -16,6 +17,8 @@ inline constexpr int kTempoFileNumber = 350;
 
 // "VLMIX%d.TMP" in `folder` for 0 … 349, "TEMPO.TMP" for 350.
 std::string TrackFileName(const std::string& folder, int number);
+// The number whose TrackFileName is `name` (without folder); -1 for any other name.
+int TrackFileNumber(std::string_view name);
 
 // One line: the stored values but the second, each as "%.4f "; a text item's text; the system
 // flag in the bar file; CR LF.
