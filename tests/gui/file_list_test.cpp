@@ -28,8 +28,8 @@ struct ScriptedChooser : FileChooser {
     filters << filter;
     return std::exchange(answer, QString());
   }
-  QString SaveFile(QWidget*, const QString&, const QString&, const QString& filter,
-                   const QString&, bool) override {
+  QString SaveFile(QWidget*, const QString&, const QString&, const QString& filter, const QString&,
+                   bool) override {
     return OpenFile(nullptr, {}, {}, filter);
   }
   QString answer;

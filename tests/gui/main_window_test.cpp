@@ -763,6 +763,9 @@ void MainWindowTest::theLibraryButtonsAndCommandsOpenTheirDialogs() {
       {Command::kDefaults, Control::kDefaultsButton, "Defaults"},
       {Command::kSymbols, Control::kSymbolsButton, "Symbols"},
       {Command::kSpecials, Control::kSpecialsButton, "Specials"},
+      {Command::kTemplates, Control::kTemplatesButton, "Select Template"},
+      {Command::kEditBankProgramList, Control::kTranscribeButton, "Edit Bank / Program"},
+      {Command::kEditPercussionMaps, Control::kTranscribeButton, "Percussion maps"},
       {Command::kLibraryPath, Control::kTranscribeButton, "Library Path"}};
   for (const auto& [command, button, title] : dialogs) {
     QStringList shown;

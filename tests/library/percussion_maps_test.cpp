@@ -1,5 +1,5 @@
-#include "engine/percussion.h"
 #include "library/percussion_maps.h"
+#include "engine/percussion.h"
 
 #include <gtest/gtest.h>
 
@@ -163,6 +163,17 @@ TEST(PercussionMaps, ReadingAndWriting) {
   EXPECT_FALSE(ReadMapSetup(host, folder, "../Kit"));
   EXPECT_EQ(host.MessageIds(), (std::vector<int>{res::kCannotRead, res::kCannotRead}));
   EXPECT_EQ(host.messages[0].text, "Unable to open file " + folder + "Gone.MAP for reading");
+}
+
+TEST(PercussionMaps, DeleteSetup) {
+  test::ScratchFolder scratch;
+  test::ScriptedHost host;
+  ASSERT_TRUE(WriteMapSetup(host, scratch.folder(), Kit()));
+  EXPECT_FALSE(DeleteMapSetup(host, scratch.folder(), "../Kit"));
+  EXPECT_TRUE(DeleteMapSetup(host, scratch.folder(), "kit"));
+  EXPECT_TRUE(DeleteMapSetup(host, scratch.folder(), "kit"));  // gone already
+  EXPECT_TRUE(test::Entries(scratch.path()).empty());
+  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST(PercussionMaps, TheEngineMapKeepsChannelsOneToSixteen) {

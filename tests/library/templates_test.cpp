@@ -171,6 +171,89 @@ TEST(Templates, WritersCheckBeforeWriting) {
             "Unable to open file " + lib.folder() + "gone/Solo.TPL for writing");
 }
 
+TEST(Templates, EditorBoxesTakeWholeValuesWithinLimits) {
+  struct Case {
+    const char* key;
+    const char* text;
+    std::optional<std::string> refusal;
+  };
+  for (const Case& c :
+       {Case{"pan", " 64 ", std::nullopt},
+        Case{"pan", "-64", "Enter an integer between -63 and 64."},
+        Case{"volume", "1.5", "Enter an integer."},
+        Case{"staveId", "350", "Enter an integer between 0 and 349."},
+        Case{"staveName", "a/b", "A name can't contain \"/\"."}, Case{"nothing", "1", ""}}) {
+    SCOPED_TRACE(std::string(c.key) + "=" + c.text);
+    InstrumentRecord r = Flute();
+    EXPECT_EQ(TakeFieldText(r, c.key, c.text), c.refusal);
+    EXPECT_EQ(r == Flute(), c.refusal.has_value());
+  }
+  TemplateRecord tpl;
+  EXPECT_EQ(TakeFieldText(tpl, "defaultTempo", "251"), "Enter an integer between 0 and 250.");
+  EXPECT_EQ(TakeFieldText(tpl, "defaultTempo", "x"), "Enter an integer.");
+  EXPECT_EQ(TakeFieldText(tpl, "defaultTempo", "90"), std::nullopt);
+  EXPECT_EQ(tpl.defaultTempo, 90);
+  EXPECT_EQ(InstrumentFieldLimits("transposition")->min, -26);
+  EXPECT_EQ(InstrumentFieldLimits("defaultTempo")->max, 250);
+  EXPECT_FALSE(InstrumentFieldLimits("staveName"));
+
+  InstrumentRecord r = Flute();  // map "Kit", position 0
+  EXPECT_EQ(MapChoice({"Drums", "kit"}, r), 1);
+  r.percussionMap = 1;
+  r.percussionMapName = "Gone";
+  EXPECT_EQ(MapChoice({"Drums", "Kit"}, r), 1);
+  r.percussionMap = 5;
+  EXPECT_EQ(MapChoice({"Drums"}, r), 0);
+  EXPECT_EQ(MapChoice({}, r), -1);
+}
+
+TEST(Templates, TheEditorsListDeleteAndPrepareLibraryFiles) {
+  Library lib;
+  EXPECT_EQ(BankProgramListName("GS,Roland"), "GS");
+  EXPECT_EQ(BankProgramListName("General"), "General");
+  const std::vector<std::string> lines{"Brass", "GS,Roland"};
+  EXPECT_EQ(BankProgramListName(lines, 1), "GS");
+  EXPECT_EQ(BankProgramListName(lines, 2), "General");
+  auto gs = ReadBankProgramList(lib.host, lib.folder(), "gs");
+  ASSERT_TRUE(gs);
+  EXPECT_EQ(gs->size(), 6u);
+  EXPECT_EQ((*gs)[1], "25=Steel Guitar");
+  EXPECT_FALSE(ReadBankProgramList(lib.host, lib.folder(), "Brass"));
+  EXPECT_EQ(lib.host.MessageIds(), std::vector<int>{res::kCannotRead});
+
+  // Template opening: an instrument that can't be read is reported and left out.
+  lib.host.messages.clear();
+  lib.Put(Flute());
+  lib.Put("Bad [2].INS", Hex("3601"));
+  EXPECT_EQ(ReadableInstruments(lib.host, lib.folder(), {"Gone [3]", "Flute [1]", "Bad [2]"}),
+            std::vector<std::string>{"Flute [1]"});
+  EXPECT_EQ(lib.host.MessageIds(),
+            (std::vector<int>{res::kCannotRead, res::kTruncatedLibraryFile}));
+
+  // The editor gets an existing file as it is, a missing one created empty.
+  lib.host.messages.clear();
+  const ByteVector gsBytes = ReadFile(lib.scratch.path() / "GS.PCH");
+  EXPECT_EQ(PrepareTextFile(lib.host, lib.folder(), "GS.PCH"), lib.folder() + "GS.PCH");
+  EXPECT_EQ(ReadFile(lib.scratch.path() / "GS.PCH"), gsBytes);
+  EXPECT_EQ(PrepareTextFile(lib.host, lib.folder(), "Brass.PCH"), lib.folder() + "Brass.PCH");
+  EXPECT_TRUE(ReadFile(lib.scratch.path() / "Brass.PCH").empty());
+  EXPECT_FALSE(PrepareTextFile(lib.host, lib.folder(), "../Brass.PCH"));
+  EXPECT_FALSE(PrepareTextFile(lib.host, lib.folder() + "gone/", "Brass.PCH"));
+  EXPECT_EQ(lib.host.MessageIds(), (std::vector<int>{0, res::kCannotWrite}));
+
+  lib.PutTemplate("Solo", 100, {"Flute [1]"});
+  lib.host.messages.clear();
+  EXPECT_FALSE(DeleteTemplate(lib.host, lib.folder(), "[None]"));
+  EXPECT_FALSE(DeleteTemplate(lib.host, lib.folder(), "../Solo"));
+  EXPECT_TRUE(DeleteTemplate(lib.host, lib.folder(), "SOLO"));
+  EXPECT_TRUE(DeleteInstrument(lib.host, lib.folder(), "Flute [1]"));
+  EXPECT_TRUE(DeleteBankProgramList(lib.host, lib.folder(), "Brass"));
+  EXPECT_TRUE(lib.host.messages.empty());
+  EXPECT_EQ(test::Entries(lib.scratch.path()),
+            (std::vector<std::string>{"Bad [2].INS", "GS.PCH", "General.PCH", "INSTRUMENTS.DAT",
+                                      "TEMPLATE.DAT"}));
+}
+
 TEST(Templates, ResolveProgramReadsTheLibraryLineAndItsList) {
   Library lib;
   EXPECT_EQ(lib.Resolve(1, 1), 25);  // GS,Roland → GS.PCH, "25=Steel Guitar"

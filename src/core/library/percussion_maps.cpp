@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "library/archive.h"
+#include "library/instrument_list.h"
 #include "platform/files.h"
 #include "platform/host.h"
 #include "res/strings.h"
@@ -193,6 +194,11 @@ std::vector<std::string> MapSetupChoices(const std::string& folder) {
     out.push_back(file.substr(0, file.size() - 4));
   }
   return out;
+}
+
+bool DeleteMapSetup(Host& host, const std::string& folder, const std::string& name) {
+  if (!UsableAsFileName(name)) return false;
+  return DeleteLibraryFile(host, folder, name + ".MAP");
 }
 
 }  // namespace vellumix

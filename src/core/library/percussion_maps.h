@@ -90,5 +90,9 @@ bool WriteMapSetup(Host& host, const std::string& folder, const MapSetup& setup,
                    std::string* error = nullptr);
 // Every "%s*.MAP" name without extension, sorted without regard to letter case.
 std::vector<std::string> MapSetupChoices(const std::string& folder);
+// Delete Setup: removes "%s%s.MAP" (found without regard to letter case). True when it is gone;
+// false after "Unable to delete file %s", or without a message for a name that can't be a file of
+// the folder.
+bool DeleteMapSetup(Host& host, const std::string& folder, const std::string& name);
 
 }  // namespace vellumix

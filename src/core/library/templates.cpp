@@ -1,11 +1,14 @@
 #include "library/templates.h"
 
 #include <charconv>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 #include <type_traits>
 #include <variant>
 
 #include "library/archive.h"
+#include "library/instrument_list.h"
 #include "platform/files.h"
 #include "platform/host.h"
 #include "res/strings.h"
@@ -14,6 +17,7 @@ namespace vellumix {
 namespace {
 
 constexpr std::string_view kNotAFileName = "A name can't contain \"/\".";
+constexpr std::string_view kEnterInteger = "Enter an integer.";
 constexpr std::int32_t kMaxIndex = std::numeric_limits<std::int32_t>::max();
 
 // One field after the version, in file order; encoding, checks and the factory source all read
@@ -51,6 +55,12 @@ std::string LibraryPath(const std::string& folder, const std::string& name) {
   // A name that can't be a file of the folder is reported under the path it would have had.
   if (!UsableAsFileName(name)) return folder + name;
   return files::Resolve(folder, name).string();
+}
+
+std::string_view Trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 std::string Stem(const std::filesystem::path& path, std::size_t extensionLength) {
@@ -163,6 +173,32 @@ bool SetField(InstrumentRecord& record, std::string_view key, std::string_view v
   return false;
 }
 
+std::optional<std::string> TakeFieldText(InstrumentRecord& record, std::string_view key,
+                                         std::string_view text) {
+  for (const auto& f : kFields) {
+    if (f.name != key) continue;
+    if (const auto* s = std::get_if<std::string InstrumentRecord::*>(&f.member)) {
+      if (!UsableAsFileName(text)) return std::string(kNotAFileName);
+      record.** s = std::string(text);
+      return std::nullopt;
+    }
+    const std::optional<std::int32_t> value = ParseInt32(Trimmed(text));
+    if (!value) return std::string(kEnterInteger);
+    if (*value < f.min || *value > f.max) return RangeText(f.min, f.max, true);
+    record.*std::get<std::int32_t InstrumentRecord::*>(f.member) = *value;
+    return std::nullopt;
+  }
+  return std::string();
+}
+
+std::optional<FieldLimits> InstrumentFieldLimits(std::string_view key) {
+  if (key == "defaultTempo") return kTemplateTempoLimits;
+  for (const auto& f : kFields)
+    if (f.name == key && std::holds_alternative<std::int32_t InstrumentRecord::*>(f.member))
+      return FieldLimits{f.min, f.max};
+  return std::nullopt;
+}
+
 std::vector<std::uint8_t> EncodeTemplate(const TemplateRecord& record) {
   ArchiveWriter w;
   w.WriteInt32(kLibraryFileVersion);
@@ -195,6 +231,22 @@ std::optional<FieldError> ValidateTemplate(const TemplateRecord& record) {
     return FieldError{"defaultTempo", RangeText(0, kMaxTemplateTempo, true)};
   for (const auto& name : record.instruments)
     if (!UsableAsFileName(name)) return FieldError{"instruments", std::string(kNotAFileName)};
+  return std::nullopt;
+}
+
+std::optional<std::string> TakeFieldText(TemplateRecord& record, std::string_view key,
+                                         std::string_view text) {
+  if (key == "name") {
+    if (!UsableAsFileName(text)) return std::string(kNotAFileName);
+    record.name = std::string(text);
+    return std::nullopt;
+  }
+  if (key != "defaultTempo") return std::string();
+  const std::optional<std::int32_t> value = ParseInt32(Trimmed(text));
+  if (!value) return std::string(kEnterInteger);
+  if (*value < kTemplateTempoLimits.min || *value > kTemplateTempoLimits.max)
+    return RangeText(kTemplateTempoLimits.min, kTemplateTempoLimits.max, true);
+  record.defaultTempo = *value;
   return std::nullopt;
 }
 
@@ -282,6 +334,69 @@ std::vector<std::string> TemplateChoices(const std::string& folder) {
 
 std::vector<std::string> InstrumentChoices(const std::string& folder) {
   return Stems(folder, ".INS");
+}
+
+std::vector<std::string> ReadableInstruments(Host& host, const std::string& folder,
+                                             const std::vector<std::string>& names) {
+  std::vector<std::string> out;
+  for (const auto& name : names)
+    if (ReadInstrument(host, folder, name)) out.push_back(name);
+  return out;
+}
+
+int MapChoice(const std::vector<std::string>& choices, const InstrumentRecord& record) {
+  if (choices.empty()) return -1;
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    if (files::EqualNoCase(choices[i], record.percussionMapName)) return static_cast<int>(i);
+  if (record.percussionMap >= 0 && static_cast<std::size_t>(record.percussionMap) < choices.size())
+    return record.percussionMap;
+  return 0;
+}
+
+bool DeleteTemplate(Host& host, const std::string& folder, const std::string& name) {
+  if (name == kNoTemplate || !UsableAsFileName(name)) return false;
+  return DeleteLibraryFile(host, folder, name + ".TPL");
+}
+
+bool DeleteInstrument(Host& host, const std::string& folder, const std::string& name) {
+  if (!UsableAsFileName(name)) return false;
+  return DeleteLibraryFile(host, folder, name + ".INS");
+}
+
+std::string BankProgramListName(std::string_view libraryLine) {
+  return std::string(libraryLine.substr(0, libraryLine.find(',')));
+}
+
+std::string BankProgramListName(std::span<const std::string> lines, std::int32_t library) {
+  // The list every new instrument starts with.
+  if (library < 0 || static_cast<std::size_t>(library) >= lines.size()) return "General";
+  return BankProgramListName(lines[static_cast<std::size_t>(library)]);
+}
+
+std::optional<std::vector<std::string>> ReadBankProgramList(Host& host, const std::string& folder,
+                                                            const std::string& listName) {
+  return ReadLines(host, folder, listName + ".PCH");
+}
+
+bool DeleteBankProgramList(Host& host, const std::string& folder, const std::string& listName) {
+  if (!UsableAsFileName(listName)) return false;
+  return DeleteLibraryFile(host, folder, listName + ".PCH");
+}
+
+std::optional<std::string> PrepareTextFile(Host& host, const std::string& folder,
+                                           const std::string& fileName) {
+  if (!UsableAsFileName(fileName) || fileName.empty()) {
+    host.ShowMessage(0, kNotAFileName);
+    return std::nullopt;
+  }
+  const std::string path = LibraryPath(folder, fileName);
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) return path;
+  if (!files::WriteAtomic(path, std::string_view())) {
+    ShowMessage(host, res::kCannotWrite, path);
+    return std::nullopt;
+  }
+  return path;
 }
 
 std::optional<std::int32_t> ResolveProgram(Host& host, const std::string& folder,

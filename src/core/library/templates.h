@@ -66,6 +66,19 @@ std::optional<FieldError> ValidateInstrument(const InstrumentRecord& record);
 // Sets the field named `key` (the member's name) from its text; false for no such field or a
 // value that is not a whole value of its type.
 bool SetField(InstrumentRecord& record, std::string_view key, std::string_view value);
+// Edit Instrument's OK for one box: takes `text` (blanks around a number ignored) into field
+// `key` when it is a whole value within the field's limits; otherwise the record is unchanged and
+// the refusal is returned ("Enter an integer." or the range text). Empty for no such field.
+std::optional<std::string> TakeFieldText(InstrumentRecord& record, std::string_view key,
+                                         std::string_view text);
+
+// The limits of a number field of an instrument ("pan": -63 to 64) or a template
+// ("defaultTempo"), which the step buttons keep to; nothing for other keys.
+struct FieldLimits {
+  std::int32_t min = 0;
+  std::int32_t max = 0;
+};
+std::optional<FieldLimits> InstrumentFieldLimits(std::string_view key);
 
 struct TemplateRecord {
   std::int32_t version = kLibraryFileVersion;
@@ -81,6 +94,10 @@ std::vector<std::uint8_t> EncodeTemplate(const TemplateRecord& record);
 std::optional<TemplateRecord> DecodeTemplate(std::span<const std::uint8_t> bytes);
 // A blank name gives kTemplateNameBlank (field "name"); the tempo is checked against 0 to 250.
 std::optional<FieldError> ValidateTemplate(const TemplateRecord& record);
+// Edit Template's OK for one box ("name", "defaultTempo"), as TakeFieldText above.
+std::optional<std::string> TakeFieldText(TemplateRecord& record, std::string_view key,
+                                         std::string_view text);
+inline constexpr FieldLimits kTemplateTempoLimits{0, kMaxTemplateTempo};
 
 // TEMPLATE.DAT: version 310 and the selected template's name.
 std::vector<std::uint8_t> EncodeTemplateSelection(std::string_view name);
@@ -106,6 +123,36 @@ std::optional<TemplateRecord> ReadTemplate(Host& host, const std::string& folder
 // without extension, sorted without regard to letter case.
 std::vector<std::string> TemplateChoices(const std::string& folder);
 std::vector<std::string> InstrumentChoices(const std::string& folder);
+
+// Edit Template's opening: the names among `names` whose instrument files can be read, in order;
+// each other one is reported (message 9, 20002 or 20009) and left out.
+std::vector<std::string> ReadableInstruments(Host& host, const std::string& folder,
+                                             const std::vector<std::string>& names);
+// The position in `choices` (the Map list) to show for the record: its map's name where listed,
+// else its stored position where in range, else the first; -1 for an empty list.
+int MapChoice(const std::vector<std::string>& choices, const InstrumentRecord& record);
+
+// The Delete commands: remove "%s%s.TPL" or "%s%s.INS" (found without regard to letter case).
+// True when the file is gone; false after "Unable to delete file %s", and without a message for
+// "[None]" or a name that can't be a file of the folder.
+bool DeleteTemplate(Host& host, const std::string& folder, const std::string& name);
+bool DeleteInstrument(Host& host, const std::string& folder, const std::string& name);
+
+// The bank/program list an INSTRUMENTS.DAT line names: its text before the first ",".
+std::string BankProgramListName(std::string_view libraryLine);
+// The list of line `library` (from 0) of INSTRUMENTS.DAT's `lines`; "General" when there is no
+// such line.
+std::string BankProgramListName(std::span<const std::string> lines, std::int32_t library);
+// The entries of the list `listName` ("%s%s.PCH"), in file order; nothing after message 9.
+std::optional<std::vector<std::string>> ReadBankProgramList(Host& host, const std::string& folder,
+                                                            const std::string& listName);
+// Edit Bank / Program's Delete: removes "%s%s.PCH"; INSTRUMENTS.DAT is left as it is.
+bool DeleteBankProgramList(Host& host, const std::string& folder, const std::string& listName);
+// The path of the library text file `fileName` (INSTRUMENTS.DAT, "GS.PCH") for the text editor,
+// found without regard to letter case and created empty when missing, since an editor can't be
+// opened on a file that does not exist. Nothing after "A name can't contain "/"." or message 10.
+std::optional<std::string> PrepareTextFile(Host& host, const std::string& folder,
+                                           const std::string& fileName);
 
 // The program number that line `bankProgram` of the .PCH list named by line `library` of
 // INSTRUMENTS.DAT gives (both from 0). Nothing after message 9 (a file that can't be opened),

@@ -6,11 +6,15 @@
 
 #include "app/main_window.h"
 #include "app/picture_button.h"
+#include "library/bank_program_dialog.h"
 #include "library/defaults_dialog.h"
 #include "library/library_path_dialog.h"
 #include "library/options_dialog.h"
+#include "library/percussion_maps_dialog.h"
+#include "library/select_template_dialog.h"
 #include "library/specials_dialog.h"
 #include "library/symbols_dialog.h"
+#include "library/text_editor.h"
 
 namespace vellumix::gui {
 
@@ -22,6 +26,7 @@ void MainWindow::BuildLibraryCommands() {
     Command command;
     Control button;  // kTranscribeButton: a menu command only
     std::function<void()> open;
+    bool duringRun = false;  // it only starts another program
   };
   const Entry entries[] = {
       {Command::kOptions, Control::kOptionsButton,
@@ -40,10 +45,22 @@ void MainWindow::BuildLibraryCommands() {
            UpdateCommands();
          }
        }},
+      {Command::kTemplates, Control::kTemplatesButton,
+       [this] {
+         // A template deleted or renamed in the dialog may have been the selected one.
+         RunSelectTemplateDialog(this, doc_);
+         SetTemplateText();
+       }},
+      {Command::kEditInstrumentList, Control::kTranscribeButton,
+       [this] { RunEditInstrumentList(this, doc_); }, true},
+      {Command::kEditBankProgramList, Control::kTranscribeButton,
+       [this] { RunEditBankProgramList(this, doc_); }, true},
+      {Command::kEditPercussionMaps, Control::kTranscribeButton,
+       [this] { RunPercussionMapsDialog(this, doc_); }},
   };
   for (const Entry& entry : entries) {
-    auto open = [this, open = entry.open] {
-      if (!RunActive()) open();
+    auto open = [this, open = entry.open, duringRun = entry.duringRun] {
+      if (duringRun || !RunActive()) open();
     };
     connect(actions_[entry.command], &QAction::triggered, this, open);
     if (entry.button != Control::kTranscribeButton)

@@ -63,4 +63,9 @@ QString FileDialogFilter(std::string_view filter) {
   return entries.join(u";;");
 }
 
+std::string ToCoreText(const QString& shown, const std::string& original) {
+  if (shown == FromCoreText(original)) return original;
+  return shown.toUtf8().toStdString();
+}
+
 }  // namespace vellumix::gui

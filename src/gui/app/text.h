@@ -11,6 +11,10 @@ namespace vellumix::gui {
 // Windows-1252, the encoding of library and SCORE files.
 QString FromCoreText(std::string_view text);
 
+// Text typed in a box as the core keeps it: `original` (its own bytes, whatever their encoding)
+// while the text shown is unchanged, else UTF-8.
+std::string ToCoreText(const QString& shown, const std::string& original);
+
 // A path chosen in a Qt dialog, as the core opens it.
 std::string ToCorePath(const QString& path);
 

@@ -77,15 +77,12 @@ QComboBox* MakeLibraryChoices(const std::vector<std::string>& lines, int selecte
   return box;
 }
 
-std::string ToCoreText(const QString& shown, const std::string& original) {
-  if (shown == FromCoreText(original)) return original;
-  return shown.toUtf8().toStdString();
-}
-
 void RefuseField(Host& host, QWidget* field, const std::string& text) {
   host.ShowMessage(0, text);
   if (field == nullptr) return;
   field->setFocus();
+  // A box with step buttons passes its focus on to its line edit.
+  if (QWidget* proxy = field->focusProxy()) field = proxy;
   if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
 }
 

@@ -30,8 +30,6 @@ QLineEdit* MakeNumberEdit(const std::string& key);
 // "ALL" and every INSTRUMENTS.DAT line, `selected` (a record's library) chosen; a number beyond
 // the list is kept as an entry of its own so that OK refuses it rather than changing it.
 QComboBox* MakeLibraryChoices(const std::vector<std::string>& lines, int selected);
-// Text typed in a box as the core keeps it: the record's own bytes while the text is unchanged.
-std::string ToCoreText(const QString& shown, const std::string& original);
 // Shows a refusal and puts the focus back on `field` (its text selected).
 void RefuseField(Host& host, QWidget* field, const std::string& text);
 // The text for a box that holds no whole number.
