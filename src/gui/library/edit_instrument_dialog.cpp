@@ -96,25 +96,6 @@ void StepEdit::step(int delta) {
   edit_->setText(QString::number(std::clamp<std::int64_t>(next, limits_.min, limits_.max)));
 }
 
-QDialogButtonBox* OkCancelHelp(QDialog* dialog, const char* topic) {
-  auto* buttons = new QDialogButtonBox;
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole)
-      ->setObjectName(QStringLiteral("cancel"));
-  buttons->addButton(QStringLiteral("Help..."), QDialogButtonBox::HelpRole)
-      ->setObjectName(QStringLiteral("help"));
-  const QString page = QString::fromLatin1(topic);
-  auto help = [dialog, page] { ShowHelp(dialog, page); };
-  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-  QObject::connect(buttons, &QDialogButtonBox::helpRequested, dialog, help);
-  QObject::connect(new QShortcut(QKeySequence(Qt::Key_F1), dialog), &QShortcut::activated, dialog,
-                   help);
-  return buttons;
-}
-
 std::optional<std::string> EditInstrument(QWidget* parent, CVellumixDoc& doc,
                                           const InstrumentRecord& record, const QString& caption) {
   const auto lines = ReadInstrumentList(doc.host, doc.library.LibraryFolder);

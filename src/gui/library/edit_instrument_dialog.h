@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "library/edit_symbol_dialog.h"  // RefuseField
+#include "library/dialog_parts.h"
 #include "library/templates.h"
 
 class QCheckBox;
@@ -42,9 +42,6 @@ class StepEdit : public QWidget {
   QLineEdit* edit_;
   FieldLimits limits_;
 };
-
-// OK (the default), Cancel and Help... for `dialog`; Help... and F1 open `topic`.
-QDialogButtonBox* OkCancelHelp(QDialog* dialog, const char* topic);
 
 // Opens Edit Instrument on `record` with `caption` ("New Instrument", "Edit Flute [1]"). Nothing
 // when INSTRUMENTS.DAT can't be read (message 9: the dialog does not open) or on Cancel;

@@ -83,19 +83,7 @@ EditSpecialDialog::EditSpecialDialog(CVellumixDoc& doc, const std::vector<std::s
   noteControls_ = BuildNoteEvent();
   changeControls_ = BuildChangeEvent();
 
-  auto* buttons = new QDialogButtonBox;
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole)
-      ->setObjectName(QStringLiteral("cancel"));
-  buttons->addButton(QStringLiteral("Help..."), QDialogButtonBox::HelpRole)
-      ->setObjectName(QStringLiteral("help"));
-  auto help = [this] { ShowHelp(this, QString::fromLatin1(topic::kEditSpecial)); };
-  connect(buttons, &QDialogButtonBox::accepted, this, &EditSpecialDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &EditSpecialDialog::reject);
-  connect(buttons, &QDialogButtonBox::helpRequested, this, help);
-  connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, help);
+  QDialogButtonBox* buttons = OkCancelHelp(this, topic::kEditSpecial);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(names);

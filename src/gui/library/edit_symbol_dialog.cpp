@@ -77,15 +77,6 @@ QComboBox* MakeLibraryChoices(const std::vector<std::string>& lines, int selecte
   return box;
 }
 
-void RefuseField(Host& host, QWidget* field, const std::string& text) {
-  host.ShowMessage(0, text);
-  if (field == nullptr) return;
-  field->setFocus();
-  // A box with step buttons passes its focus on to its line edit.
-  if (QWidget* proxy = field->focusProxy()) field = proxy;
-  if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
-}
-
 std::optional<SavedSymbol> EditSymbol(QWidget* parent, CVellumixDoc& doc,
                                       const SymbolRecord& record, const QString& caption) {
   const auto lines = ReadInstrumentList(doc.host, doc.library.LibraryFolder);
@@ -175,19 +166,7 @@ EditSymbolDialog::EditSymbolDialog(CVellumixDoc& doc, const std::vector<std::str
              {"special", special_}, {"permanent", permanent_}};
   for (const auto& [key, edit] : numbers_) fields_[key] = edit;
 
-  auto* buttons = new QDialogButtonBox;
-  QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole)
-      ->setObjectName(QStringLiteral("cancel"));
-  buttons->addButton(QStringLiteral("Help..."), QDialogButtonBox::HelpRole)
-      ->setObjectName(QStringLiteral("help"));
-  auto help = [this] { ShowHelp(this, QString::fromLatin1(topic::kEditSymbol)); };
-  connect(buttons, &QDialogButtonBox::accepted, this, &EditSymbolDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &EditSymbolDialog::reject);
-  connect(buttons, &QDialogButtonBox::helpRequested, this, help);
-  connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, help);
+  QDialogButtonBox* buttons = OkCancelHelp(this, topic::kEditSymbol);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(symbol);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "library/dialog_parts.h"
 #include "library/instrument_list.h"
 #include "library/symbols.h"
 
@@ -30,8 +31,6 @@ QLineEdit* MakeNumberEdit(const std::string& key);
 // "ALL" and every INSTRUMENTS.DAT line, `selected` (a record's library) chosen; a number beyond
 // the list is kept as an entry of its own so that OK refuses it rather than changing it.
 QComboBox* MakeLibraryChoices(const std::vector<std::string>& lines, int selected);
-// Shows a refusal and puts the focus back on `field` (its text selected).
-void RefuseField(Host& host, QWidget* field, const std::string& text);
 // The text for a box that holds no whole number.
 inline constexpr char kEnterInteger[] = "Enter an integer.";
 
