@@ -143,22 +143,29 @@ TEST(TrackLineFile, LinesAreReadWithTheirEndsAndAheadFromAnOffset) {
   EXPECT_EQ(offset, static_cast<std::int64_t>(text.size()));
   EXPECT_FALSE(ReadLine(f, line, ended, &offset));
 
-  // Ahead from the second line, twice over: each pass starts again.
+  // Ahead from the second line, twice over: each pass starts again; read back as from memory.
+  const auto firsts = [](const LinesAhead& ahead) {
+    std::vector<float> seen;
+    for (const TrackLine& l : ahead) seen.push_back(l.Code());
+    return seen;
+  };
   LinesAhead ahead(f, second);
-  for (int pass = 0; pass < 2; ++pass) {
-    std::vector<std::string> seen;
-    for (std::string_view l : ahead) seen.emplace_back(l);
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0], "2.0000 3.0000 ");
-    EXPECT_EQ(seen[2], "last");
-  }
+  for (int pass = 0; pass < 2; ++pass) EXPECT_EQ(firsts(ahead), (std::vector<float>{2, 0, 0}));
   std::fclose(f);
 
-  const std::vector<std::string_view> lines = {"a", "b"};
-  std::vector<std::string> seen;
-  for (std::string_view l : LinesAhead(std::span<const std::string_view>(lines)))
-    seen.emplace_back(l);
-  EXPECT_EQ(seen, (std::vector<std::string>{"a", "b"}));
+  const std::vector<std::string_view> lines = {"1 2", "16 3 4 a text", "5"};
+  EXPECT_EQ(firsts(LinesAhead(std::span<const std::string_view>(lines))),
+            (std::vector<float>{1, 16, 5}));
+  StoredTrackLines stored;
+  for (std::string_view l : lines) stored.Add(ParseTrackLine(l));
+  EXPECT_EQ(firsts(LinesAhead(stored, 1)), (std::vector<float>{16, 5}));
+  TrackLine back;
+  stored.Get(1, back);
+  EXPECT_EQ(back.text, "a text");
+  EXPECT_EQ(back.count, 3u);
+  stored.Get(2, back);
+  EXPECT_EQ(back.text, "");
+  EXPECT_EQ(back.Field(1), 0.0f);
   EXPECT_EQ(LinesAhead().begin(), LinesAhead().end());
 }
 

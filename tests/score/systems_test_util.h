@@ -73,7 +73,9 @@ struct SystemsRig {
     return ReadOnly(file, text) && systems.ProcessFileGroup(Name(file));
   }
 
-  std::string File(int number) const {
+  // File `number` as the disk holds it once the writer has closed it.
+  std::string File(int number) {
+    tracks.Close();
     auto bytes = files::ReadAll(TrackFileName(lib.slashed(), number));
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<missing>");
   }

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
+#include <list>
 #include <random>
 
 #include "platform/files.h"
@@ -90,6 +92,7 @@ TEST(TrackFiles, SystemsAppendAndListsEmpty) {
   ASSERT_TRUE(writer.WriteTrackFile(first, 3, 1, false));
   EXPECT_TRUE(first.empty());
   ASSERT_TRUE(writer.WriteTrackFile(second, 3, 2, false));
+  ASSERT_TRUE(writer.Close());
   EXPECT_EQ(Contents(dir.slashed() + "VLMIX3.TMP"),
             "1.0000 20.0000 5.0000 0.0000 1.0000 0.0000 0.0000 0.0000 \r\n"
             "2.0000 30.0000 1.0000 0.0000 \r\n");
@@ -101,6 +104,7 @@ TEST(TrackFiles, SystemsAppendAndListsEmpty) {
   std::list<CItem> top{Item({8, 2, 0, 1, -2}), Item({16, 2, 10, 5}, "dolce")};
   ASSERT_TRUE(writer.WriteTrackFile(top, kTempoFileNumber, 2, true));
   EXPECT_EQ(top.size(), 2u);
+  ASSERT_TRUE(writer.Close());
   EXPECT_EQ(Contents(dir.slashed() + "TEMPO.TMP"),
             "8.0000 0.0000 1.0000 -2.0000 \r\n16.0000 10.0000 5.0000 dolce\r\n");
 
@@ -110,6 +114,7 @@ TEST(TrackFiles, SystemsAppendAndListsEmpty) {
                           Item({180, 2, 2, 3, 3, 2})};
     ASSERT_TRUE(writer.WriteTrackFile(bars, kBarFileNumber, system, false));
   }
+  ASSERT_TRUE(writer.Close());
   auto lines = files::SplitLines(Contents(dir.slashed() + "VLMIX0.TMP"));
   ASSERT_EQ(lines.size(), 6u);
   for (std::size_t i = 0; i < lines.size(); ++i)
@@ -118,8 +123,51 @@ TEST(TrackFiles, SystemsAppendAndListsEmpty) {
   std::list<CItem> filler{Item({2, 1, 18, 0, 0}), Item({2, 1, 61, 3, 0})};
   ASSERT_TRUE(writer.WriteFillerFile(filler, 5));
   EXPECT_TRUE(filler.empty());
+  ASSERT_TRUE(writer.Close());
   EXPECT_EQ(Contents(dir.slashed() + "VLMIX5.TMP"),
             "2.0000 18.0000 0.0000 0.0000 \r\n2.0000 61.0000 3.0000 0.0000 \r\n");
+}
+
+// What the run keeps of its files reads as the files do, and only while it can be.
+TEST(TrackFiles, KeptLinesReadAsTheFiles) {
+  test::TempFolder dir;
+  test::ScriptedHost host;
+  TrackFileWriter writer(host);
+  writer.SetFolder(dir.slashed());
+  writer.KeepLines(true);
+  ASSERT_TRUE(files::WriteAtomic(dir.path() / "VLMIX2.TMP", std::string_view("left over\r\n")));
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  std::list<CItem> notes{Item({1, 1, 20, 5, 0, 1, 0, 0, 0}), Item({16, 1, 30, 5}, " two  words"),
+                         Item({16, 1, 30}, "7 x"), Item({2, 1, -3, 0.00005f, 0.00015f, -0.0f}),
+                         Item({5, 1, nan, 1e20f, -3e38f, 1e-7f, 123456.78f}), Item({}),
+                         Item({16.00001f, 1, 4, 5, 6}), Item({3, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
+                                                              11, 12, 13, 14})},
+      old{Item({2, 1, 30, 1, 0})}, split{Item({16, 1, 30, 5}, "a\nb")};
+  ASSERT_TRUE(writer.WriteTrackFile(notes, 3, 1, false));
+  ASSERT_TRUE(writer.WriteTrackFile(old, 2, 1, false));
+  ASSERT_TRUE(writer.WriteTrackFile(split, 4, 1, false));
+  ASSERT_TRUE(writer.Close());
+  const auto lines = files::SplitLines(Contents(dir.slashed() + "VLMIX3.TMP"));
+  const StoredTrackLines* kept = writer.Stored(3);
+  ASSERT_NE(kept, nullptr);
+  ASSERT_EQ(kept->Size(), lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    TrackLine line;
+    kept->Get(i, line);
+    const TrackLine read = ParseTrackLine(lines[i]);
+    EXPECT_EQ(line.count, read.count);
+    EXPECT_EQ(line.fields, read.fields);
+    EXPECT_EQ(line.text, read.text);
+  }
+  EXPECT_EQ(writer.Stored(2), nullptr);  // it held an earlier run's lines
+  EXPECT_EQ(writer.Stored(4), nullptr);  // a line feed in a text makes two lines of one
+  EXPECT_EQ(writer.Stored(5), nullptr);  // never written
+  writer.ClearWritten();
+  EXPECT_EQ(writer.Stored(3), nullptr);
+  writer.ReleaseStored();
+  std::list<CItem> again{Item({2, 1, 30, 1, 0})};
+  ASSERT_TRUE(writer.WriteTrackFile(again, 6, 1, false));
+  EXPECT_EQ(writer.Stored(6), nullptr);  // only a run that asks keeps lines
 }
 
 TEST(TrackFiles, FailureAndCancelKeepTheList) {

@@ -257,8 +257,7 @@ Engine::ScanResult Engine::ScanAhead(float start, float limit, int slot, const s
   float previous = start;
   bool counted = false;
   float lastCounted = 0.0f;
-  for (std::string_view text : linesAhead_) {
-    const TrackLine line = ParseTrackLine(text);
+  for (const TrackLine& line : linesAhead_) {
     const float x = line.Position();
     if (first && x > start + kSamePosition) {
       // The notes at the start were read before the special's own line.
@@ -467,8 +466,7 @@ void Engine::StartTwoNoteTremolo(const TrackLine& item) {
   int firstChord = 0;
   std::vector<TrackLine> second;
   float previous = x;
-  for (std::string_view text : linesAhead_) {
-    TrackLine line = ParseTrackLine(text);
+  for (const TrackLine& line : linesAhead_) {
     const float at = line.Position();
     if (at > right + kSamePosition || at < previous - kSamePosition) break;
     previous = at;
@@ -477,7 +475,7 @@ void Engine::StartTwoNoteTremolo(const TrackLine& item) {
     if (Same(at, x)) {
       ++firstChord;
     } else if (Same(at, right)) {
-      second.push_back(std::move(line));
+      second.push_back(line);
     }
   }
   if (firstChord == 0 || second.empty()) return;

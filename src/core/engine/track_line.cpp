@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -59,6 +60,10 @@ float LeadingNumber(std::string_view word) {
 }
 
 }  // namespace
+
+float ReadTrackNumber(std::string_view word) {
+  return LeadingNumber(word);
+}
 
 TrackLine ParseTrackLine(std::string_view line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -124,10 +129,46 @@ bool ReadLine(std::FILE* file, std::string& line, bool& ended, std::int64_t* con
   return any;
 }
 
+void StoredTrackLines::Add(const TrackLine& line) {
+  const bool hasText = !line.text.empty();
+  starts_.push_back(static_cast<std::uint32_t>(fields_.size() << 5) | (hasText ? 16u : 0u) |
+                    static_cast<std::uint32_t>(line.count));
+  fields_.insert(fields_.end(), line.fields.begin(),
+                 line.fields.begin() + static_cast<std::ptrdiff_t>(line.count));
+  if (hasText) texts_.emplace_back(starts_.size() - 1, line.text);
+}
+
+void StoredTrackLines::Get(std::size_t i, TrackLine& out) const {
+  const std::uint32_t start = starts_[i];
+  out.count = start & 15u;
+  const float* first = fields_.data() + (start >> 5);
+  std::copy(first, first + out.count, out.fields.begin());
+  std::fill(out.fields.begin() + static_cast<std::ptrdiff_t>(out.count), out.fields.end(), 0.0f);
+  out.text.clear();
+  if ((start & 16u) != 0) {
+    auto it = std::lower_bound(texts_.begin(), texts_.end(), i,
+                               [](const auto& t, std::size_t line) { return t.first < line; });
+    out.text = it->second;
+  }
+}
+
+std::size_t StoredTrackLines::Bytes() const {
+  std::size_t bytes = fields_.capacity() * sizeof(float) + starts_.capacity() * 4;
+  for (const auto& t : texts_) bytes += sizeof t + t.second.capacity();
+  return bytes;
+}
+
+void StoredTrackLines::Clear() {
+  std::vector<float>().swap(fields_);
+  std::vector<std::uint32_t>().swap(starts_);
+  texts_.clear();
+}
+
 LinesAhead::Iterator LinesAhead::begin() const {
   Iterator it;
   it.owner_ = this;
   it.done_ = false;
+  it.index_ = first_;
   if (file_ != nullptr && std::fseek(file_, static_cast<long>(offset_), SEEK_SET) != 0) {
     it.done_ = true;
     return it;
@@ -138,16 +179,28 @@ LinesAhead::Iterator LinesAhead::begin() const {
 
 void LinesAhead::Iterator::Next() {
   if (done_) return;
+  if (owner_->stored_ != nullptr) {
+    if (index_ >= owner_->stored_->Size()) {
+      done_ = true;
+      return;
+    }
+    owner_->stored_->Get(index_++, line_);
+    return;
+  }
   if (owner_->file_ == nullptr) {
     if (index_ >= owner_->lines_.size()) {
       done_ = true;
       return;
     }
-    current_ = owner_->lines_[index_++];
+    line_ = ParseTrackLine(owner_->lines_[index_++]);
     return;
   }
   bool ended = false;
-  if (!ReadLine(owner_->file_, buffer_, ended)) done_ = true;
+  if (!ReadLine(owner_->file_, buffer_, ended)) {
+    done_ = true;
+    return;
+  }
+  line_ = ParseTrackLine(buffer_);
 }
 
 }  // namespace vellumix

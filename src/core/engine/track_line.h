@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vellumix {
 
@@ -31,6 +33,9 @@ struct TrackLine {
 // what follows the blank after the third; the line end (LF or CR LF) is never part of it.
 TrackLine ParseTrackLine(std::string_view line);
 
+// One word of a track line as ParseTrackLine reads it: its leading number, else 0.
+float ReadTrackNumber(std::string_view word);
+
 // A first look at a track line: its numbers read one at a time, in ascending field order, the
 // words between skipped unread. Read as ParseTrackLine reads them (a text item: its first three).
 class TrackLineFields {
@@ -51,23 +56,41 @@ class TrackLineFields {
 // `ended` tells whether the line had its line end; `consumed` (when given) grows by the bytes read.
 bool ReadLine(std::FILE* file, std::string& line, bool& ended, std::int64_t* consumed = nullptr);
 
-// The lines of a track after the current one, read on demand so that a long track need not be
-// held in memory: from memory (a list of lines) or from an open file at a byte offset. One pass
-// at a time; each begin() starts again from the first line ahead.
+// The lines of a track file as ParseTrackLine reads them back, kept by the run that writes them
+// so that the MIDI half need not read and parse them again.
+class StoredTrackLines {
+ public:
+  void Add(const TrackLine& line);
+  std::size_t Size() const { return starts_.size(); }
+  // Line `i` (below Size()) into `out`.
+  void Get(std::size_t i, TrackLine& out) const;
+  std::size_t Bytes() const;
+  void Clear();
+
+ private:
+  std::vector<float> fields_;
+  // Per line: where its fields start in fields_ (from bit 5), whether it has a text (bit 4) and
+  // how many fields it has (bits 0-3).
+  std::vector<std::uint32_t> starts_;
+  std::vector<std::pair<std::size_t, std::string>> texts_;  // by line, in line order
+};
+
+// The lines of a track after the current one, read back on demand so that a long track need not
+// be held in memory: from a list of line texts, from the lines a run kept, or from an open file
+// at a byte offset. One pass at a time; each begin() starts again from the first line ahead.
 class LinesAhead {
  public:
   LinesAhead() = default;
   LinesAhead(std::span<const std::string_view> lines) : lines_(lines) {}  // NOLINT: a view
+  LinesAhead(const StoredTrackLines& stored, std::size_t first)
+      : stored_(&stored), first_(first) {}
   LinesAhead(std::FILE* file, std::int64_t offset) : file_(file), offset_(offset) {}
 
   class Iterator {
    public:
-    using value_type = std::string_view;
+    using value_type = TrackLine;
     using difference_type = std::ptrdiff_t;
-    // A file's line lives in the iterator's buffer; a view taken from memory stays where it is.
-    std::string_view operator*() const {
-      return owner_ != nullptr && owner_->file_ != nullptr ? std::string_view(buffer_) : current_;
-    }
+    const TrackLine& operator*() const { return line_; }
     Iterator& operator++() {
       Next();
       return *this;
@@ -80,7 +103,7 @@ class LinesAhead {
     const LinesAhead* owner_ = nullptr;
     std::size_t index_ = 0;
     std::string buffer_;
-    std::string_view current_;
+    TrackLine line_;
     bool done_ = true;
   };
 
@@ -89,6 +112,8 @@ class LinesAhead {
 
  private:
   std::span<const std::string_view> lines_;
+  const StoredTrackLines* stored_ = nullptr;
+  std::size_t first_ = 0;
   std::FILE* file_ = nullptr;
   std::int64_t offset_ = 0;
 };

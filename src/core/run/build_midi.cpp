@@ -208,11 +208,14 @@ std::vector<int> Assembly::TrackNumbers() const {
 
 void Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
                             std::vector<Bracket>& brackets) {
-  const std::string name = TrackFileName(doc_.trackFiles.Folder(),
-                                         number == 0 ? kTempoFileNumber : number);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) return;
+  const int fileNumber = number == 0 ? kTempoFileNumber : number;
+  const StoredTrackLines* stored = doc_.trackFiles.Stored(fileNumber);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
+  if (stored == nullptr) {
+    const std::string name = TrackFileName(doc_.trackFiles.Folder(), fileNumber);
+    file.reset(std::fopen(name.c_str(), "rb"));
+    if (!file) return;
+  }
   const auto& bars = engine_.Bars();
   constexpr float kNone = -std::numeric_limits<float>::infinity();
   Rhythm rhythm;
@@ -233,11 +236,7 @@ void Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
       armed = false;
     }
   };
-  LineChunks lines(file.get());
-  std::string_view text;
-  // A line without its line end stops the run later, when the track is written.
-  while (lines.Next(text)) {
-    TrackLineFields item(text);
+  const auto measure = [&](auto& item) {
     const float code = item.At(0);
     const float x = item.Position();
     bool leftOfNewSystem = false;  // the item still belongs to the system just finished
@@ -266,6 +265,25 @@ void Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
         brackets.push_back({bar, x, right, static_cast<int>(n)});
     }
     previous = leftOfNewSystem ? kNone : x;
+  };
+  if (stored != nullptr) {
+    struct Fields {
+      TrackLine line;
+      float At(std::size_t i) const { return line.Field(i); }
+      float Position() const { return line.Position(); }
+    } item;
+    for (std::size_t i = 0; i < stored->Size(); ++i) {
+      stored->Get(i, item.line);
+      measure(item);
+    }
+  } else {
+    LineChunks lines(file.get());
+    std::string_view text;
+    // A line without its line end stops the run later, when the track is written.
+    while (lines.Next(text)) {
+      TrackLineFields item(text);
+      measure(item);
+    }
   }
   // The bar a track ends in is flushed, not closed, and keeps its length, unless its repeat is
   // still to be played.
@@ -469,15 +487,19 @@ void Assembly::Item(const TrackLine& item, std::int64_t lineStart, std::int64_t&
 }
 
 bool Assembly::Track(int number) {
-  const std::string name = TrackFileName(doc_.trackFiles.Folder(),
-                                         number == 0 ? kTempoFileNumber : number);
-  // Read line by line, so that a long track is never held in memory whole.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) return true;  // a track whose file is missing is left out
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> ahead(std::fopen(name.c_str(), "rb"),
-                                                        &std::fclose);
-  if (!ahead) return true;
+  const int fileNumber = number == 0 ? kTempoFileNumber : number;
+  const std::string name = TrackFileName(doc_.trackFiles.Folder(), fileNumber);
+  // The lines this run wrote come from memory when it kept them; otherwise from the file, line by
+  // line, so that a long track is never held in memory whole.
+  const StoredTrackLines* stored = doc_.trackFiles.Stored(fileNumber);
+  using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+  File file(nullptr, &std::fclose), ahead(nullptr, &std::fclose);
+  if (stored == nullptr) {
+    file.reset(std::fopen(name.c_str(), "rb"));
+    if (!file) return true;  // a track whose file is missing is left out
+    ahead.reset(std::fopen(name.c_str(), "rb"));
+    if (!ahead) return true;
+  }
   // The engine must not keep a handle that closes with this track, however it ends.
   struct ForgetAhead {
     Engine& engine;
@@ -516,25 +538,36 @@ bool Assembly::Track(int number) {
   const bool repeats = doc_.library.options.interpretRepeatBarlines != 0;
   std::int64_t count = 0;
   std::string text;
-  std::int64_t offset = 0;  // of the next line; counted, since asking the stream costs a call
+  // Where the next line starts: its number in memory, its byte in the file (counted, since asking
+  // the stream costs a call).
+  std::int64_t offset = 0;
+  TrackLine item;
   for (;;) {
-    TrackLine item;
     bool synthetic = false;
     const std::int64_t lineStart = offset;
-    bool ended = false;
-    if (ReadLine(file.get(), text, ended, &offset)) {
+    bool read = false;
+    if (stored != nullptr) {
+      read = offset < static_cast<std::int64_t>(stored->Size());
+      if (read) stored->Get(static_cast<std::size_t>(offset++), item);
+    } else if (bool ended = false; ReadLine(file.get(), text, ended, &offset)) {
       if (!ended) {
         ShowMessageById(doc_.host, res::kNoMoreItems);
         return false;
       }
+      item = ParseTrackLine(text);
+      read = true;
+    }
+    if (read) {
       ++count;
       if (!ReportStatusFormatted(doc_.host, res::kReadingItem, std::to_string(count), 1, false))
         return false;
-      item = ParseTrackLine(text);
-      // The specials look ahead at what the staff holds next, through a second handle.
-      engine_.SetLinesAhead(LinesAhead(ahead.get(), offset));
+      // The specials look ahead at what the staff holds next (in a file, through a second handle).
+      engine_.SetLinesAhead(stored != nullptr
+                                ? LinesAhead(*stored, static_cast<std::size_t>(offset))
+                                : LinesAhead(ahead.get(), offset));
     } else if (repeats && armed_ && IsEndRepeat(bars[bar_].barlineType)) {
       // The file ended in a repeat not yet played: an item past every bar makes the jump.
+      item = TrackLine{};
       item.fields[0] = kSyntheticCode;
       item.fields[1] = kSyntheticPosition;
       item.count = 2;
@@ -546,8 +579,10 @@ bool Assembly::Track(int number) {
     Item(item, lineStart, resumeAt);
     if (engine_.SymbolLookupCancelled() || engine_.SpecialsCancelled()) return false;
     if (resumeAt >= 0) {
-      std::clearerr(file.get());
-      if (std::fseek(file.get(), static_cast<long>(resumeAt), SEEK_SET) != 0) return false;
+      if (stored == nullptr) {
+        std::clearerr(file.get());
+        if (std::fseek(file.get(), static_cast<long>(resumeAt), SEEK_SET) != 0) return false;
+      }
       offset = resumeAt;
     } else if (synthetic) {
       break;  // no jump happened: nothing is left

@@ -45,6 +45,8 @@ bool CVellumixDoc::PrepareRun() {
 }
 
 void CVellumixDoc::ReleaseRunData() {
+  trackFiles.Close();
+  trackFiles.ReleaseStored();
   symbols.ReleaseCache();
   specials.Release();
 }
@@ -59,6 +61,7 @@ void CVellumixDoc::ReleaseStaffLists() {
 }
 
 bool CVellumixDoc::DeleteTemporaryFiles() {
+  trackFiles.Close();
   const bool marked = trackFiles.AnyWritten();
   auto remove = [&](const std::string& name) {
     std::error_code ec;
@@ -101,6 +104,11 @@ RunResult ReadGroups(CVellumixDoc& doc, const std::vector<std::string>& entries,
       return RunResult::kStopped;
     }
     ++summary.groups;
+  }
+  if (!doc.trackFiles.Close()) {
+    ReportStatusById(doc.host, res::kTranscribeCancelled, true);
+    doc.ReleaseRunData();
+    return RunResult::kStopped;
   }
   summary.systems = doc.systems.SystemCounter() - systemsBefore;
   for (int i = 1; i < kTempoFileNumber; ++i)
@@ -178,6 +186,8 @@ RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
   if (std::filesystem::exists(outputPath, ec) &&
       !AskYesNo(doc.host, res::kOverwriteQuestion, outputPath))
     return RunResult::kStopped;
+  // The MIDI half takes what it can of the intermediate files from memory.
+  doc.trackFiles.KeepLines(true);
   if (RunResult r = PrepareAndRead(doc, entries, summary); r != RunResult::kDone) return r;
   if (!BuildMidiFile(doc, outputPath)) {
     doc.ReleaseRunData();

@@ -493,6 +493,7 @@ int SystemsStage::ResolveInstrument(int k, int s, const std::string& name) {
     anacrusisAsked_ = 1;
   }
   const std::string barFile = TrackFileName(tracks_.Folder(), kBarFileNumber);
+  if (!tracks_.Close()) return 0;
   const auto bytes = files::ReadAll(barFile);
   if (!bytes) {
     ShowMessage(host_, res::kCannotRead, barFile);

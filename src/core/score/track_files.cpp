@@ -1,17 +1,15 @@
 #include "score/track_files.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
+#include <cstring>
 
 namespace vellumix {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 constexpr float kStaffCode = 8.0f;
 constexpr float kTextCode = 16.0f;
@@ -40,85 +38,208 @@ int TrackFileNumber(std::string_view name) {
   return number < kTempoFileNumber ? number : -1;
 }
 
-void AppendFixed4(std::string& out, float value) {
+namespace {
+
+// "00" to "99".
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Appends "%.4f " and returns the number that reading the word back gives.
+float AppendFixed4Read(std::string& out, float value) {
   // A float times 10^4 is exact in a double (24 + 14 bits), so rounding it half-to-even gives the
   // same digits as to_chars, without its general-purpose cost; large and odd values still go
   // there.
   const double scaled = static_cast<double>(value) * 10000.0;
-  if (std::isfinite(value) && std::fabs(scaled) < 1e15) {
-    auto units = static_cast<std::uint64_t>(std::fabs(std::nearbyint(scaled)));
-    char buf[32];
-    char* p = buf + sizeof buf;
-    *--p = ' ';
-    for (int i = 0; i < 4; ++i, units /= 10) *--p = static_cast<char>('0' + units % 10);
-    *--p = '.';
-    do {
-      *--p = static_cast<char>('0' + units % 10);
-      units /= 10;
-    } while (units != 0);
-    if (std::signbit(value)) *--p = '-';
-    out.append(p, buf + sizeof buf);
-    return;
-  }
   char buf[64];
-  auto r =
-      std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::fixed, 4);
-  if (r.ec == std::errc()) {
-    out.append(buf, r.ptr);
-  } else {
-    // Only values beyond 1e55 get here, and floats stop at 3.4e38.
-    out += "0.0000";
+  char* const end = buf + sizeof buf;
+  if (std::isfinite(value) && std::fabs(scaled) < 1e15) {
+    const double magnitude = std::fabs(scaled);
+    auto units = static_cast<std::uint64_t>(magnitude);
+    const double rest = magnitude - static_cast<double>(units);  // exact below 2^53
+    if (rest > 0.5 || (rest == 0.5 && (units & 1) != 0)) ++units;
+    char* p = end;
+    *--p = ' ';
+    const auto fraction = static_cast<unsigned>(units % 10000);
+    p -= 4;
+    std::memcpy(p, kDigitPairs + 2 * (fraction / 100), 2);
+    std::memcpy(p + 2, kDigitPairs + 2 * (fraction % 100), 2);
+    *--p = '.';
+    std::uint64_t whole = units / 10000;
+    do {
+      *--p = static_cast<char>('0' + whole % 10);
+      whole /= 10;
+    } while (whole != 0);
+    const bool negative = std::signbit(value);
+    if (negative) *--p = '-';
+    out.append(p, end);
+    // The reader's own arithmetic on these digits (at most 15 of them), with its rule for a
+    // quotient halfway between two floats.
+    const double quotient = static_cast<double>(units) / 1e4;
+    if ((std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFFu) == 0x10000000u)
+      return ReadTrackNumber(std::string_view(p, static_cast<std::size_t>(end - 1 - p)));
+    return static_cast<float>(negative ? -quotient : quotient);
   }
+  auto r = std::to_chars(buf, end - 1, static_cast<double>(value), std::chars_format::fixed, 4);
+  // Only values beyond 1e55 fail, and floats stop at 3.4e38.
+  const std::string_view word = r.ec == std::errc()
+                                    ? std::string_view(buf, static_cast<std::size_t>(r.ptr - buf))
+                                    : std::string_view("0.0000");
+  out.append(word);
   out += ' ';
+  return ReadTrackNumber(word);
+}
+
+// Appends one line; with `back`, also what ParseTrackLine reads of it. False when it would read
+// back as more than one line (a text holding a line feed).
+bool AppendTrackLine(std::string& out, const CItem& item, bool barFile, bool firstBarOfSystem,
+                     TrackLine* back) {
+  const std::size_t start = out.size();
+  const std::size_t n = item.values.Size();
+  std::size_t words = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i == 1) continue;
+    const float read = AppendFixed4Read(out, item.values.Get(i));
+    if (back != nullptr && words < kMaxItemFields) back->fields[words] = read;
+    ++words;
+  }
+  const bool text = !barFile && item.values.Get(0) == kTextCode;
+  if (text) out += item.text;
+  if (barFile) out += firstBarOfSystem ? "1.0000" : "0.0000";
+  out += "\r\n";
+  if (back == nullptr) return true;
+  back->count = std::min(words, kMaxItemFields);
+  std::fill(back->fields.begin() + static_cast<std::ptrdiff_t>(back->count), back->fields.end(),
+            0.0f);
+  back->text.clear();
+  if (text || barFile || back->fields[0] == kTextItemCode) {
+    const std::string_view line(out.data() + start, out.size() - start);
+    if (line.find('\n') != line.size() - 1) return false;
+    *back = ParseTrackLine(line);
+    return true;
+  }
+  if (!(back->fields[1] >= 0.0f)) back->fields[1] = 0.0f;
+  return true;
+}
+
+}  // namespace
+
+void AppendFixed4(std::string& out, float value) {
+  AppendFixed4Read(out, value);
 }
 
 std::string FormatTrackLine(const CItem& item, bool barFile, bool firstBarOfSystem) {
   std::string line;
-  line.reserve(12 * 10);
-  const std::size_t n = item.values.Size();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i == 1) continue;
-    AppendFixed4(line, item.values.Get(i));
-  }
-  if (!barFile && item.values.Get(0) == kTextCode) line += item.text;
-  if (barFile) line += firstBarOfSystem ? "1.0000" : "0.0000";
-  line += "\r\n";
+  AppendTrackLine(line, item, barFile, firstBarOfSystem, nullptr);
   return line;
 }
 
-bool TrackFileWriter::Append(int number, const std::string& text, int systemNumber) {
+bool TrackFileWriter::Open(int number) {
+  const auto n = static_cast<std::size_t>(number);
+  if (open_[n] != nullptr) return true;
+  // Held open for the run: opening the file for every system costs more than writing it.
   const std::string name = TrackFileName(folder_, number);
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(name.c_str(), "ab"));
-  if (!f) {
+  std::FILE* file = std::fopen(name.c_str(), "ab");
+  if (file == nullptr) {
     ShowMessage(host_, res::kCannotWrite, name);
     return false;
   }
+  open_[n] = file;
+  if (!written_[n]) {
+    // A file an earlier run left (it could not be deleted) holds more than this run writes.
+    storing_[n] = keepLines_ && number != kBarFileNumber && std::fseek(file, 0, SEEK_END) == 0 &&
+                  std::ftell(file) == 0;
+    stored_[n].Clear();
+  }
+  return true;
+}
+
+bool TrackFileWriter::Write(int number, const std::string& text, int systemNumber) {
   if (systemNumber >= 0 &&
       !ReportStatusFormatted(host_, res::kWritingToFile,
-                             name + ", system " + std::to_string(systemNumber), 0, false))
+                             TrackFileName(folder_, number) + ", system " +
+                                 std::to_string(systemNumber),
+                             0, false))
     return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), f.get()) == text.size();
-  ok = (std::fclose(f.release()) == 0) && ok;
-  if (!ok) {
-    ShowMessage(host_, res::kCannotWrite, name);
+  if (std::fwrite(text.data(), 1, text.size(), open_[static_cast<std::size_t>(number)]) !=
+      text.size()) {
+    ShowMessage(host_, res::kCannotWrite, TrackFileName(folder_, number));
     return false;
   }
-  written_[number] = true;
+  written_[static_cast<std::size_t>(number)] = true;
   return true;
+}
+
+void TrackFileWriter::Format(const std::list<CItem>& list, int number, bool skipStaffItems) {
+  const auto n = static_cast<std::size_t>(number);
+  const bool barFile = number == kBarFileNumber;
+  text_.clear();
+  TrackLine back;
+  bool first = true;
+  for (const CItem& item : list) {
+    if (skipStaffItems && item.values.Get(0) == kStaffCode) continue;
+    TrackLine* keep = storing_[n] ? &back : nullptr;
+    if (!AppendTrackLine(text_, item, barFile, first, keep)) {
+      StopKeeping(n);
+    } else if (keep != nullptr) {
+      // The run stops when the write fails, and nothing reads what it kept.
+      const std::size_t bytes = 4 + 4 * back.count + back.text.size();
+      storedSize_[n] += bytes;
+      storedBytes_ += bytes;
+      stored_[n].Add(back);
+      if (storedBytes_ > kKeptBytes) StopKeeping(n);
+    }
+    first = false;
+  }
+}
+
+void TrackFileWriter::StopKeeping(std::size_t n) {
+  storing_[n] = false;
+  stored_[n].Clear();
+  storedBytes_ -= storedSize_[n];
+  storedSize_[n] = 0;
+}
+
+bool TrackFileWriter::Close() {
+  bool ok = true;
+  for (std::size_t n = 0; n < open_.size(); ++n) {
+    if (open_[n] == nullptr) continue;
+    if (std::fclose(open_[n]) != 0 && ok) {
+      ShowMessage(host_, res::kCannotWrite, TrackFileName(folder_, static_cast<int>(n)));
+      ok = false;
+    }
+    open_[n] = nullptr;
+  }
+  return ok;
+}
+
+void TrackFileWriter::ClearWritten() {
+  Close();
+  written_.fill(false);
+  ReleaseStored();
+}
+
+const StoredTrackLines* TrackFileWriter::Stored(int number) const {
+  if (number < 0 || number > kTempoFileNumber) return nullptr;
+  const auto n = static_cast<std::size_t>(number);
+  return written_[n] && storing_[n] ? &stored_[n] : nullptr;
+}
+
+void TrackFileWriter::ReleaseStored() {
+  for (auto& s : stored_) s.Clear();
+  storing_.fill(false);
+  keepLines_ = false;
+  storedSize_.fill(0);
+  storedBytes_ = 0;
 }
 
 bool TrackFileWriter::WriteTrackFile(std::list<CItem>& list, int number, int systemNumber,
                                      bool staveTransposition) {
   if (list.empty()) return true;
-  const bool barFile = number == kBarFileNumber;
-  std::string text;
-  bool first = true;
-  for (const CItem& item : list) {
-    if (!barFile && item.values.Get(0) == kStaffCode && !staveTransposition) continue;
-    text += FormatTrackLine(item, barFile, first);
-    first = false;
-  }
-  if (!Append(number, text, systemNumber < 0 ? 0 : systemNumber)) return false;
+  if (!Open(number)) return false;
+  Format(list, number, number != kBarFileNumber && !staveTransposition);
+  if (!Write(number, text_, systemNumber < 0 ? 0 : systemNumber)) return false;
   if (number < kTempoFileNumber) list.clear();
   return true;
 }
@@ -131,9 +252,9 @@ bool TrackFileWriter::AnyWritten() const {
 
 bool TrackFileWriter::WriteFillerFile(std::list<CItem>& filler, int number) {
   if (filler.empty()) return true;
-  std::string text;
-  for (const CItem& item : filler) text += FormatTrackLine(item, false, false);
-  if (!Append(number, text, -1)) return false;
+  if (!Open(number)) return false;
+  Format(filler, number, false);
+  if (!Write(number, text_, -1)) return false;
   filler.clear();
   return true;
 }
