@@ -99,30 +99,53 @@ bool TerminalHost::AskYesNo(int, std::string_view text) {
 
 bool TerminalHost::ReportStatus(std::string_view text, int pane, bool clearSecondPane) {
   if (clearSecondPane) panes_[1].clear();
-  panes_[pane == 1 ? 1 : 0] = std::string(text);
+  if (clearSecondPane || pane == 1) pendingId_ = 0;
+  panes_[pane == 1 ? 1 : 0].assign(text);
   if (stderrIsTty_) {
-    // Redrawn at most every 50 ms: a terminal can't keep up with a line per item.
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastDrawn_ >= std::chrono::milliseconds(50)) {
-      std::string line = panes_[0];
-      if (!panes_[1].empty()) line += "  [" + panes_[1] + "]";
-      if (line != lastPrinted_) {
-        std::cerr << "\r\033[K" << line << std::flush;
-        lastPrinted_ = line;
-        progressShown_ = true;
-        lastDrawn_ = now;
-      }
-    }
+    Draw();
   } else if (verbose_ && pane == 0 && text != lastPrinted_) {
     std::cerr << text << '\n';
-    lastPrinted_ = std::string(text);
+    lastPrinted_.assign(text);
   }
+  return !Interrupted();
+}
+
+bool TerminalHost::ReportStatusNumber(int id, std::int64_t number, int pane,
+                                      bool clearSecondPane) {
+  if (pane != 1) return Host::ReportStatusNumber(id, number, pane, clearSecondPane);
+  // Only pane 0 is ever printed as a line of its own, so pane 1 waits for the next redraw.
+  pendingId_ = id;
+  pendingNumber_ = number;
+  if (stderrIsTty_) Draw();
+  return !Interrupted();
+}
+
+void TerminalHost::Draw() {
+  // Redrawn at most every 50 ms: a terminal can't keep up with a line per item.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastDrawn_ < std::chrono::milliseconds(50)) return;
+  if (pendingId_ != 0) {
+    const std::string text = res::Format(pendingId_, {pendingNumber_});
+    panes_[1].assign(text, 0, std::min(text.size(), kStatusBufferSize - 1));
+    pendingId_ = 0;
+  }
+  std::string line = panes_[0];
+  if (!panes_[1].empty()) line += "  [" + panes_[1] + "]";
+  if (line != lastPrinted_) {
+    std::cerr << "\r\033[K" << line << std::flush;
+    lastPrinted_ = line;
+    progressShown_ = true;
+    lastDrawn_ = now;
+  }
+}
+
+bool TerminalHost::Interrupted() {
   if (gInterrupts > 0) {
     gInterrupts = 0;
     cancelled_ = true;
-    return false;
+    return true;
   }
-  return true;
+  return false;
 }
 
 bool TerminalHost::AskTimeSignature(TimeSignatureQuestion, std::string_view text, int& top,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,7 @@ class TerminalHost : public Host {
   void ShowMessage(int id, std::string_view text) override;
   bool AskYesNo(int id, std::string_view text) override;
   bool ReportStatus(std::string_view text, int pane, bool clearSecondPane) override;
+  bool ReportStatusNumber(int id, std::int64_t number, int pane, bool clearSecondPane) override;
   bool AskTimeSignature(TimeSignatureQuestion kind, std::string_view text, int& top,
                         int& bottom) override;
   bool AskAnacrusis(std::string_view text, float& beats) override;
@@ -42,6 +44,10 @@ class TerminalHost : public Host {
   // One line from stdin after a prompt on stderr; nothing at end of input.
   std::optional<std::string> Prompt(const std::string& prompt);
   void Note(const std::string& text);
+  // Redraws the progress line when it is due; then a pending number becomes its pane's text.
+  void Draw();
+  // A Ctrl-C since the last report.
+  bool Interrupted();
 
   Answers answers_;
   bool stderrIsTty_;
@@ -50,6 +56,9 @@ class TerminalHost : public Host {
   bool cancelled_ = false;
   bool progressShown_ = false;
   std::string panes_[2];
+  // Pane 1's text when it is message pendingId_ with pendingNumber_, not composed yet.
+  int pendingId_ = 0;
+  std::int64_t pendingNumber_ = 0;
   std::string lastPrinted_;
   std::chrono::steady_clock::time_point lastDrawn_{};
 };

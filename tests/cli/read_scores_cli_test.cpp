@@ -158,6 +158,10 @@ TEST(TerminalHost, CtrlCIsTheCancelRequest) {
   EXPECT_TRUE(host.Cancelled());
   // The request is taken once; the run's own closing reports go on.
   EXPECT_TRUE(host.ReportStatus("Transcribe cancelled", 0, true));
+  // An item's report, whose text waits for the next redraw, is a cancel point as well.
+  EXPECT_TRUE(host.ReportStatusNumber(res::kReadingItem, 7, 1, false));
+  std::raise(SIGINT);
+  EXPECT_FALSE(host.ReportStatusNumber(res::kReadingItem, 8, 1, false));
 }
 
 }  // namespace

@@ -190,3 +190,22 @@ TEST(TrackFiles, FailureAndCancelKeepTheList) {
 
 }  // namespace
 }  // namespace vellumix
+
+namespace vellumix {
+namespace {
+
+TEST(CFloatArray, GrowsWithZerosPastItsInlineValues) {
+  CFloatArray a;
+  a.Append(1);
+  a.Set(3, 4);
+  a.Set(20, 21);
+  a.Set(15, 16);
+  EXPECT_EQ(a.Size(), 21u);
+  for (std::size_t i = 0; i < 22; ++i) {
+    const float expected = i == 0 ? 1 : i == 3 ? 4 : i == 15 ? 16 : i == 20 ? 21 : 0;
+    EXPECT_EQ(a.Get(i), expected) << i;
+  }
+}
+
+}  // namespace
+}  // namespace vellumix

@@ -18,6 +18,10 @@ bool AskYesNo(Host& host, int id, std::string_view argument) {
   return host.AskYesNo(id, res::Format(id, {argument}));
 }
 
+bool Host::ReportStatusNumber(int id, std::int64_t number, int pane, bool clearSecondPane) {
+  return ReportStatusFormatted(*this, id, std::to_string(number), pane, clearSecondPane);
+}
+
 bool ReportStatus(Host& host, std::string_view text, int pane, bool clearSecondPane) {
   if (text.size() >= kStatusBufferSize) text = text.substr(0, kStatusBufferSize - 1);
   return host.ReportStatus(text, pane, clearSecondPane);

@@ -2,6 +2,7 @@
 // The desktop program, the command line and the tests each implement Host.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,9 @@ class Host {
   // Progress report and cancellation point: sets pane 0 or 1 (clearing pane 1 first when asked)
   // and answers false when the user asked to cancel.
   virtual bool ReportStatus(std::string_view text, int pane, bool clearSecondPane) = 0;
+  // ReportStatus with message `id` and one number (reported for every item of a run). A host that
+  // shows only some of the reports may keep the number and compose the text when it shows it.
+  virtual bool ReportStatusNumber(int id, std::int64_t number, int pane, bool clearSecondPane);
 
   // The time-signature dialogs: top and bottom hold the starting values and receive the answer.
   // False is Cancel.

@@ -559,7 +559,7 @@ bool Assembly::Track(int number) {
     }
     if (read) {
       ++count;
-      if (!ReportStatusFormatted(doc_.host, res::kReadingItem, std::to_string(count), 1, false))
+      if (!doc_.host.ReportStatusNumber(res::kReadingItem, count, 1, false))
         return false;
       // The specials look ahead at what the staff holds next (in a file, through a second handle).
       engine_.SetLinesAhead(stored != nullptr

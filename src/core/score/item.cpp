@@ -3,8 +3,15 @@
 namespace vellumix {
 
 void CFloatArray::Set(std::size_t i, float v) {
-  if (i >= values_.size()) values_.resize(i + 1, 0.0f);
-  values_[i] = v;
+  if (i >= size_) {
+    if (i >= kInline) more_.resize(i + 1 - kInline, 0.0f);
+    size_ = i + 1;
+  }
+  if (i < kInline) {
+    inline_[i] = v;
+  } else {
+    more_[i - kInline] = v;
+  }
 }
 
 }  // namespace vellumix

@@ -1,6 +1,7 @@
 // One stored SCORE item: the parameter values kept for its code, plus the text of a text item.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -8,16 +9,22 @@
 namespace vellumix {
 
 // A growable array of 32-bit floats. Reading past the end gives 0; writing past it grows the
-// array with zeros, as the file format treats missing parameters.
+// array with zeros, as the file format treats missing parameters. An item keeps at most 13
+// values, so they live in the array itself; more go to the heap.
 class CFloatArray {
  public:
-  float Get(std::size_t i) const { return i < values_.size() ? values_[i] : 0.0f; }
+  float Get(std::size_t i) const {
+    return i >= size_ ? 0.0f : i < kInline ? inline_[i] : more_[i - kInline];
+  }
   void Set(std::size_t i, float v);
-  void Append(float v) { values_.push_back(v); }
-  std::size_t Size() const { return values_.size(); }
+  void Append(float v) { Set(size_, v); }
+  std::size_t Size() const { return size_; }
 
  private:
-  std::vector<float> values_;
+  static constexpr std::size_t kInline = 14;
+  std::array<float, kInline> inline_{};
+  std::size_t size_ = 0;
+  std::vector<float> more_;  // the values from kInline on
 };
 
 // Values are the kept parameters in the order of the item's code: P1 P2 P3 ... for every code
