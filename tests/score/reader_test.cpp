@@ -38,6 +38,16 @@ TEST(ScoreReader, KindsAtOnePositionKeepTheirOrder) {
   EXPECT_EQ(Column(list, 3)[2], 2);
 }
 
+TEST(ScoreReader, ItemsOutOfOrderFindTheirPlaceAndMerge) {
+  ReaderRig rig;
+  ASSERT_TRUE(rig.Read("1 1 10 4\n1 1 30 4\n1 1 20 4\n1 1 5 4\n1 1 40 4\n1 1 20 6\n"
+                       "14 4 50 1 0\n14 4 30 1 0\n14 4 29.995 1 3\n14 4 50.005 1 3\n"
+                       "14 4 40 1 0\n14 4 49.995 1 3\n"));
+  EXPECT_THAT(Column(rig.input.StaffList(1), 2), ElementsAre(5, 10, 20, 20, 30, 40));
+  EXPECT_THAT(Column(rig.input.StaffList(1), 3), ElementsAre(4, 4, 6, 4, 4, 4));
+  EXPECT_THAT(Column(rig.input.BarlineList(4), 0), ElementsAre(30, 40, 50));
+}
+
 TEST(ScoreReader, NoteBeforeAChordNoteTakesItsP11) {
   ReaderRig rig;
   ASSERT_TRUE(

@@ -76,6 +76,7 @@ std::optional<MidiTrack> ReadTrack(std::span<const std::uint8_t> body, bool timi
     } else {
       e.status = *c.Byte();
     }
+    // Timing alone keeps tempo events only; the others are checked without being copied.
     if (e.status == 0xFF) {
       const auto type = c.Byte();
       const auto length = type ? c.VarLen() : std::nullopt;
@@ -88,13 +89,13 @@ std::optional<MidiTrack> ReadTrack(std::span<const std::uint8_t> body, bool timi
         break;
       }
       e.metaType = *type;
-      e.data.assign(payload->begin(), payload->end());
+      if (!timingOnly || e.metaType == 0x51) e.data.assign(payload->begin(), payload->end());
     } else if (e.status == 0xF0 || e.status == 0xF7) {
       const auto length = c.VarLen();
       const auto payload = length ? c.Take(*length) : std::nullopt;
       if (!payload) return std::nullopt;
       running = -1;
-      e.data.assign(payload->begin(), payload->end());
+      if (!timingOnly) e.data.assign(payload->begin(), payload->end());
     } else if (e.status >= 0xF0) {
       return std::nullopt;  // system common and real-time messages have no place in a file
     } else {
@@ -102,7 +103,7 @@ std::optional<MidiTrack> ReadTrack(std::span<const std::uint8_t> body, bool timi
       for (int i = 0; i < DataBytes(e.status); ++i) {
         const auto b = c.Byte();
         if (!b || *b >= 0x80) return std::nullopt;
-        e.data.push_back(*b);
+        if (!timingOnly) e.data.push_back(*b);
       }
     }
     if (!timingOnly || (e.status == 0xFF && e.metaType == 0x51))

@@ -347,13 +347,39 @@ bool ScoreInput::InsertItem(const Record& r) {
     return true;
   }
   const auto index = static_cast<std::size_t>(global);
-  Place(barline ? barlineLists_[index] : staffLists_[index], StoreItemParameters(r), code, barline);
+  if (barline) {
+    Place(barlineLists_[index], barlineOrder_[index], StoreItemParameters(r), code, barline);
+  } else {
+    Place(staffLists_[index], staffOrder_[index], StoreItemParameters(r), code, barline);
+  }
   return true;
 }
 
-void ScoreInput::Place(ItemList& list, CItem item, float n, bool barline) {
+void ScoreInput::Place(ItemList& list, ListOrder& order, CItem item, float n, bool barline) {
   const float key = Position(item, barline);
-  for (auto it = list.begin(); it != list.end(); ++it) {
+  // Items mostly come in order of position, so in a list known to be in order the place is
+  // looked for from the end. Only Place changes positions, and only in order; a list changed
+  // elsewhere (its size differs) or holding a position that is not a number is searched from the
+  // front.
+  if (list.empty()) order = {};
+  const bool ordered = order.ordered && order.size == list.size() && !std::isnan(key);
+  order.ordered = ordered;
+  struct Count {
+    ItemList& list;
+    ListOrder& order;
+    ~Count() { order.size = list.size(); }
+  } count{list, order};
+  auto start = list.begin();
+  if (ordered) {
+    start = list.end();
+    while (start != list.begin() && Position(*std::prev(start), barline) >= key) --start;
+    // Of the items before, only the nearest can lie within the tolerance.
+    if (barline && start != list.begin()) {
+      const float existing = Position(*std::prev(start), barline);
+      if (key > existing - kBarlineTolerance && key < existing + kBarlineTolerance) return;
+    }
+  }
+  for (auto it = start; it != list.end(); ++it) {
     const float existing = Position(*it, barline);
     // Sums in float, as the stored values are: 50.010 is kept beside 50.000, 50.005 is not.
     if (barline && key > existing - kBarlineTolerance && key < existing + kBarlineTolerance) {

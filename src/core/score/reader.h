@@ -84,7 +84,13 @@ class ScoreInput {
 
  private:
   bool ApplyItemRules(score::Record& record);
-  void Place(ItemList& list, CItem item, float code, bool barline);
+  // What Place knows of a list: how many items it held after the last insertion, and whether
+  // they are in order of position (none of them at a position that is not a number).
+  struct ListOrder {
+    std::size_t size = 0;
+    bool ordered = true;
+  };
+  void Place(ItemList& list, ListOrder& order, CItem item, float code, bool barline);
   void EndFile();
   void ResetGroup();
 
@@ -94,6 +100,8 @@ class ScoreInput {
   std::array<ItemList, kMaxGlobalStaff + 1> staffLists_;
   std::array<ItemList, kMaxBarlineStaff + 1> barlineLists_;
   ItemList filler_;
+  std::array<ListOrder, kMaxGlobalStaff + 1> staffOrder_;
+  std::array<ListOrder, kMaxBarlineStaff + 1> barlineOrder_;
   ScoreReadState state_;
   std::string fileName_;            // of the file being read, for messages
   bool staffMessageShown_ = false;  // once per file

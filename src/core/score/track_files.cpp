@@ -46,49 +46,68 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Appends "%.4f " and returns the number that reading the word back gives.
-float AppendFixed4Read(std::string& out, float value) {
+// The longest "%.4f " of a float: 39 digits, a sign, a point, four digits and a blank.
+constexpr std::size_t kFixed4Room = 48;
+
+// Writes "%.4f " at `p` (with kFixed4Room bytes of room) and returns its end; `read` receives
+// the number that reading the word back gives.
+char* WriteFixed4(char* p, float value, float& read) {
+  // Whole numbers from 0 to 9999, the most common values, with no arithmetic on the fraction.
+  if (value >= 0.0f && value < 10000.0f && !std::signbit(value)) {
+    const auto whole = static_cast<unsigned>(value);
+    if (static_cast<float>(whole) == value) {
+      char* q = p;
+      if (whole >= 1000) *q++ = static_cast<char>('0' + whole / 1000);
+      if (whole >= 100) *q++ = static_cast<char>('0' + whole / 100 % 10);
+      if (whole >= 10) *q++ = static_cast<char>('0' + whole / 10 % 10);
+      *q++ = static_cast<char>('0' + whole % 10);
+      std::memcpy(q, ".0000 ", 6);
+      read = value;
+      return q + 6;
+    }
+  }
   // A float times 10^4 is exact in a double (24 + 14 bits), so rounding it half-to-even gives the
   // same digits as to_chars, without its general-purpose cost; large and odd values still go
   // there.
   const double scaled = static_cast<double>(value) * 10000.0;
-  char buf[64];
-  char* const end = buf + sizeof buf;
   if (std::isfinite(value) && std::fabs(scaled) < 1e15) {
     const double magnitude = std::fabs(scaled);
     auto units = static_cast<std::uint64_t>(magnitude);
     const double rest = magnitude - static_cast<double>(units);  // exact below 2^53
     if (rest > 0.5 || (rest == 0.5 && (units & 1) != 0)) ++units;
-    char* p = end;
-    *--p = ' ';
+    char digits[32];
+    char* const end = digits + sizeof digits;
+    char* q = end;
+    *--q = ' ';
     const auto fraction = static_cast<unsigned>(units % 10000);
-    p -= 4;
-    std::memcpy(p, kDigitPairs + 2 * (fraction / 100), 2);
-    std::memcpy(p + 2, kDigitPairs + 2 * (fraction % 100), 2);
-    *--p = '.';
+    q -= 4;
+    std::memcpy(q, kDigitPairs + 2 * (fraction / 100), 2);
+    std::memcpy(q + 2, kDigitPairs + 2 * (fraction % 100), 2);
+    *--q = '.';
     std::uint64_t whole = units / 10000;
     do {
-      *--p = static_cast<char>('0' + whole % 10);
+      *--q = static_cast<char>('0' + whole % 10);
       whole /= 10;
     } while (whole != 0);
     const bool negative = std::signbit(value);
-    if (negative) *--p = '-';
-    out.append(p, end);
+    if (negative) *--q = '-';
+    const auto size = static_cast<std::size_t>(end - q);
+    std::memcpy(p, q, size);
     // The reader's own arithmetic on these digits (at most 15 of them), with its rule for a
     // quotient halfway between two floats.
     const double quotient = static_cast<double>(units) / 1e4;
-    if ((std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFFu) == 0x10000000u)
-      return ReadTrackNumber(std::string_view(p, static_cast<std::size_t>(end - 1 - p)));
-    return static_cast<float>(negative ? -quotient : quotient);
+    read = (std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFFu) == 0x10000000u
+               ? ReadTrackNumber(std::string_view(p, size - 1))
+               : static_cast<float>(negative ? -quotient : quotient);
+    return p + size;
   }
-  auto r = std::to_chars(buf, end - 1, static_cast<double>(value), std::chars_format::fixed, 4);
+  auto r = std::to_chars(p, p + kFixed4Room - 1, static_cast<double>(value),
+                         std::chars_format::fixed, 4);
   // Only values beyond 1e55 fail, and floats stop at 3.4e38.
-  const std::string_view word = r.ec == std::errc()
-                                    ? std::string_view(buf, static_cast<std::size_t>(r.ptr - buf))
-                                    : std::string_view("0.0000");
-  out.append(word);
-  out += ' ';
-  return ReadTrackNumber(word);
+  if (r.ec != std::errc()) r.ptr = std::copy_n("0.0000", 6, p);
+  read = ReadTrackNumber(std::string_view(p, static_cast<std::size_t>(r.ptr - p)));
+  *r.ptr = ' ';
+  return r.ptr + 1;
 }
 
 // Appends one line; with `back`, also what ParseTrackLine reads of it. False when it would read
@@ -98,12 +117,20 @@ bool AppendTrackLine(std::string& out, const CItem& item, bool barFile, bool fir
   const std::size_t start = out.size();
   const std::size_t n = item.values.Size();
   std::size_t words = 0;
+  char buffer[16 * kFixed4Room];
+  char* p = buffer;
   for (std::size_t i = 0; i < n; ++i) {
     if (i == 1) continue;
-    const float read = AppendFixed4Read(out, item.values.Get(i));
+    if (p + kFixed4Room > buffer + sizeof buffer) {
+      out.append(buffer, p);
+      p = buffer;
+    }
+    float read = 0.0f;
+    p = WriteFixed4(p, item.values.Get(i), read);
     if (back != nullptr && words < kMaxItemFields) back->fields[words] = read;
     ++words;
   }
+  out.append(buffer, p);
   const bool text = !barFile && item.values.Get(0) == kTextCode;
   if (text) out += item.text;
   if (barFile) out += firstBarOfSystem ? "1.0000" : "0.0000";
@@ -126,7 +153,9 @@ bool AppendTrackLine(std::string& out, const CItem& item, bool barFile, bool fir
 }  // namespace
 
 void AppendFixed4(std::string& out, float value) {
-  AppendFixed4Read(out, value);
+  char buffer[kFixed4Room];
+  float read = 0.0f;
+  out.append(buffer, WriteFixed4(buffer, value, read));
 }
 
 std::string FormatTrackLine(const CItem& item, bool barFile, bool firstBarOfSystem) {
