@@ -348,9 +348,23 @@ FactoryInstall InstallFactoryLibrary(const std::string& folder, Host& host, bool
     w.WriteString("");
     all.push_back({"prefs.dat", w.Take()});
   }
+  // Any entry of that name in any letter case counts, even a dangling link: a user's file is
+  // never replaced. One listing of the folder rather than a look for every name.
+  const auto folded = [](std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+  };
+  std::set<std::string> present;
+  std::error_code listing;
+  for (fs::directory_iterator it(folder, listing), end; !listing && it != end;
+       it.increment(listing))
+    present.insert(folded(it->path().filename().string()));
   for (const auto& f : all) {
-    // Any entry of that name counts, even a dangling link: a user's file is never replaced.
-    if (fs::exists(fs::symlink_status(files::Resolve(folder, f.name), ec))) continue;
+    if (!listing ? present.contains(folded(f.name))
+                 : fs::exists(fs::symlink_status(files::Resolve(folder, f.name), ec)))
+      continue;
     fs::path path = fs::path(folder) / f.name;
     if (!files::WriteAtomic(path, f.bytes)) {
       ShowMessage(host, res::kCannotWrite, path.string());
