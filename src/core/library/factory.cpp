@@ -357,12 +357,11 @@ FactoryInstall InstallFactoryLibrary(const std::string& folder, Host& host, bool
     return out;
   };
   std::set<std::string> present;
-  std::error_code listing;
-  for (fs::directory_iterator it(folder, listing), end; !listing && it != end;
-       it.increment(listing))
-    present.insert(folded(it->path().filename().string()));
+  const auto listing = files::EntryNames(folder);
+  if (listing)
+    for (const std::string& name : *listing) present.insert(folded(name));
   for (const auto& f : all) {
-    if (!listing ? present.contains(folded(f.name))
+    if (listing ? present.contains(folded(f.name))
                  : fs::exists(fs::symlink_status(files::Resolve(folder, f.name), ec)))
       continue;
     fs::path path = fs::path(folder) / f.name;

@@ -1,10 +1,12 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <system_error>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,6 +107,22 @@ fs::path Resolve(const fs::path& folder, std::string_view name) {
     if (EqualNoCase(entry, name) && (!best || LessNoCase(entry, *best))) best = entry;
   }
   return best ? folder / *best : exact;
+}
+
+std::optional<std::vector<std::string>> EntryNames(const fs::path& folder) {
+  // readdir alone: a directory_iterator builds a path for every entry.
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return std::nullopt;
+  std::vector<std::string> names;
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  const bool ok = errno == 0;
+  ::closedir(dir);
+  if (!ok) return std::nullopt;
+  return names;
 }
 
 std::vector<fs::path> List(const fs::path& folder, std::string_view extension,

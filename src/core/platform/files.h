@@ -40,6 +40,10 @@ std::vector<std::filesystem::path> List(const std::filesystem::path& folder,
                                         std::string_view extension, std::string_view prefix = {});
 
 // Splits text into lines ending in LF or CR LF; a last line without an end is kept.
+// The names of the entries of `folder` (not "." and ".."), in the order the system gives them;
+// nothing when it can't be read.
+std::optional<std::vector<std::string>> EntryNames(const std::filesystem::path& folder);
+
 std::vector<std::string> SplitLines(std::string_view text);
 // The same lines as views of `text`.
 std::vector<std::string_view> SplitLineViews(std::string_view text);

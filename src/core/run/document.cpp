@@ -72,11 +72,11 @@ bool CVellumixDoc::DeleteTemporaryFiles() {
   // Which track files exist, from one listing of the folder rather than a look at every name.
   std::array<bool, kTempoFileNumber + 1> present{};
   if (!marked) {
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(trackFiles.Folder(), ec), end; !ec && it != end;
-         it.increment(ec)) {
-      const int number = TrackFileNumber(it->path().filename().string());
-      if (number >= 0) present[static_cast<std::size_t>(number)] = true;
+    if (const auto names = files::EntryNames(trackFiles.Folder())) {
+      for (const std::string& name : *names) {
+        const int number = TrackFileNumber(name);
+        if (number >= 0) present[static_cast<std::size_t>(number)] = true;
+      }
     }
   }
   for (int i = 0; i <= kTempoFileNumber; ++i) {
