@@ -173,6 +173,10 @@ int Run(const fs::path& prepared, const fs::path& list, const fs::path& folder,
       text += l.rest;
       text += "\r\n";
     }
+    // Written anew, as a run deletes its earlier files first: rewriting a file in place makes
+    // ext4 put the old blocks on disk.
+    std::error_code ec;
+    fs::remove(folder / f.name, ec);
     if (!WriteFile(folder / f.name, text)) return 1;
   }
   for (const TrackFile& f : files) {

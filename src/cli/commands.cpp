@@ -201,19 +201,16 @@ std::string Plural(int n, const char* one, const char* many) {
 
 // One paragraph: what was read, what was written, how long it plays.
 void PrintTranscription(const ReadSummary& summary, const std::string& path) {
-  auto bytes = files::ReadAll(path);
-  std::optional<MidiFile> midi;
-  if (bytes) midi = ReadMidiFile(*bytes, true);
-  const int tracks = midi ? static_cast<int>(midi->tracks.size()) : 0;
-  const long seconds = midi ? std::lround(PlayingSeconds(*midi)) : 0;
+  const int tracks = summary.midi.tracks;
+  const long seconds = std::lround(summary.midi.playingSeconds);
   char duration[32];
   std::snprintf(duration, sizeof duration, "%ld:%02ld", seconds / 60, seconds % 60);
   std::cout << "Transcribed " << Plural(summary.groups, "file group", "file groups") << " ("
             << Plural(summary.systems, "system", "systems") << ", "
             << Plural(summary.bars, "bar", "bars") << ") into "
             << Plural(tracks, "track", "tracks") << " ("
-            << (midi && midi->format == 0 ? "Type 0" : "Type 1") << "), playing " << duration
-            << ": " << path << ", " << (bytes ? bytes->size() : 0) << " bytes.\n";
+            << (summary.midi.format == 0 ? "Type 0" : "Type 1") << "), playing " << duration
+            << ": " << path << ", " << summary.midi.bytes << " bytes.\n";
 }
 
 // The answers and entries of a run; false with the exit status when there is nothing to run.

@@ -5,7 +5,28 @@
 
 #include "cli/commands.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+// A path argument that is empty names no file.
+const CLI::Validator kPath(
+    [](std::string& value) {
+      return value.empty() ? std::string("an empty path names no file") : std::string();
+    },
+    "PATH");
+
+// FILE:COUNT counts the files of a group from 1.
+const CLI::Validator kInput(
+    [](std::string& value) {
+      if (value.empty()) return std::string("an empty path names no file");
+      const auto colon = value.rfind(':');
+      if (colon != std::string::npos && colon + 1 < value.size() &&
+          value.find_first_not_of('0', colon + 1) == std::string::npos)
+        return value + ": a file group counts its files from 1";
+      return std::string();
+    },
+    "FILE[:COUNT]");
+
+int Run(int argc, char** argv) {
   using namespace vellumix::cli;
   CLI::App app{"Vellumix: SCORE notation files to Standard MIDI Files", "vellumix-cli"};
   app.set_version_flag("--version", "vellumix-cli 3.1");
@@ -44,7 +65,7 @@ int main(int argc, char** argv) {
 
   std::string dumpFile;
   auto* dump = app.add_subcommand("dump", "Print the items of a SCORE file as parameter text");
-  dump->add_option("FILE", dumpFile, "SCORE file")->required();
+  dump->add_option("FILE", dumpFile, "SCORE file")->required()->check(kPath);
   dump->footer("Example:\n  vellumix-cli dump minuet.mus | less");
   dump->callback([&] { result = Dump(global, dumpFile); });
 
@@ -54,10 +75,12 @@ int main(int argc, char** argv) {
   auto addRunOptions = [&](CLI::App* cmd) {
     cmd->add_option("INPUT", run.inputs,
                     "A SCORE file (a page of its own), or FILE:COUNT for a file group of COUNT "
-                    "numbered files");
+                    "numbered files")
+        ->check(kInput);
     cmd->add_option("--list", run.listFiles,
                     "A list file of file group entries (\"path count\" a line); read before the "
-                    "INPUTs");
+                    "INPUTs")
+        ->check(kPath);
     cmd->add_flag("--group", run.group,
                   "Group numbered files (piece1.pag piece2.pag ...) as Add Files does");
     cmd->add_option("--time-signature", run.timeSignature,
@@ -77,7 +100,7 @@ int main(int argc, char** argv) {
   std::string output;
   auto* transcribe = app.add_subcommand("transcribe", "Transcribe SCORE files into a MIDI file");
   addRunOptions(transcribe);
-  transcribe->add_option("-o,--output", output, "The MIDI file to write")->required();
+  transcribe->add_option("-o,--output", output, "The MIDI file to write")->required()->check(kPath);
   transcribe->footer(
       "Examples:\n"
       "  vellumix-cli transcribe minuet.mus -o minuet.mid\n"
@@ -88,7 +111,7 @@ int main(int argc, char** argv) {
   auto* readOld = app.add_subcommand(
       "read-old-data",
       "Write a MIDI file from the intermediate track files an earlier run left in the library");
-  readOld->add_option("-o,--output", output, "The MIDI file to write")->required();
+  readOld->add_option("-o,--output", output, "The MIDI file to write")->required()->check(kPath);
   readOld->footer(
       "Example (after a read-scores, or a transcribe with \"Delete .tmp files\" off):\n"
       "  vellumix-cli read-old-data -o again.mid");
@@ -96,7 +119,7 @@ int main(int argc, char** argv) {
 
   PlayOptions play;
   auto* playCmd = app.add_subcommand("play", "Play a MIDI file through the sound output");
-  playCmd->add_option("FILE", play.file, "The MIDI file")->required();
+  playCmd->add_option("FILE", play.file, "The MIDI file")->required()->check(kPath);
   playCmd->add_option("--from", play.from, "Start at this time, M:SS");
   playCmd->add_option("--tempo", play.tempo, "Play at this tempo, quarter notes a minute");
   playCmd->add_option("--soundfont", play.soundfont,
@@ -110,8 +133,8 @@ int main(int argc, char** argv) {
 
   std::string renderFile;
   auto* render = app.add_subcommand("render", "Render a MIDI file to a WAV file (44.1 kHz stereo)");
-  render->add_option("FILE", renderFile, "The MIDI file")->required();
-  render->add_option("-o,--output", output, "The WAV file to write")->required();
+  render->add_option("FILE", renderFile, "The MIDI file")->required()->check(kPath);
+  render->add_option("-o,--output", output, "The WAV file to write")->required()->check(kPath);
   render->add_option("--soundfont", play.soundfont,
                      "General MIDI soundfont (default: $VELLUMIX_SOUNDFONT, else the system's)");
   render->footer("Example:\n  vellumix-cli render minuet.mid -o minuet.wav");
@@ -130,4 +153,18 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    // A fault of ours or of the system that nothing handled: said, never an abort.
+    std::cerr << "vellumix-cli: unexpected error: " << e.what() << '\n';
+  } catch (...) {
+    std::cerr << "vellumix-cli: unexpected error\n";
+  }
+  return vellumix::cli::kExitError;
 }

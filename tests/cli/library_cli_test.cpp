@@ -85,6 +85,17 @@ TEST(LibraryCli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(test::RunCli({"frobnicate"}).status, 2);
   EXPECT_EQ(test::RunCli({"dump"}).status, 2);
   EXPECT_EQ(test::RunCli({"--help"}).status, 0);
+  // Empty paths and groups of no file are refused before anything runs.
+  const std::vector<std::vector<std::string>> refused = {
+      {"transcribe", "", "-o", "x.mid"},   {"transcribe", "a.mus", "-o", ""},
+      {"transcribe", "a.mus:0", "-o", "x.mid"}, {"read-scores", "--list", ""},
+      {"dump", ""},                          {"read-old-data", "-o", ""},
+      {"render", "", "-o", "x.wav"}};
+  for (const auto& args : refused) {
+    const auto r = test::RunCli(args);
+    EXPECT_EQ(r.status, 2) << args[0] << " " << args[1];
+    EXPECT_EQ(r.out, "");
+  }
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ enum MessageId : int {
   kNoSuchLine = 20010,
   kCannotStartProgram = 20011,
   kNoProgramOpens = 20012,
+  kMidiDoesNotReadBack = 20013,
 };
 
 // The text of message `id`, or an empty view when the table has no such entry.

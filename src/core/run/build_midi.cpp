@@ -11,6 +11,7 @@
 
 #include "engine/percussion.h"
 #include "engine/track_line.h"
+#include "midi/reader.h"
 #include "midi/writer.h"
 #include "platform/files.h"
 #include "run/document.h"
@@ -655,7 +656,7 @@ std::string PartialName(const fs::path& target) {
 
 }  // namespace
 
-bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath) {
+bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* facts) {
   const fs::path target = fs::absolute(outputPath);
   const std::string partial = PartialName(target);
   MidiOutput output;
@@ -676,6 +677,20 @@ bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath) {
   if (output.file.IsOpen() && !output.file.Close()) {
     ShowMessage(doc.host, res::kCannotWrite, target.string());
     ok = false;
+  }
+  if (ok) {
+    // Put in place only when whole: a file the reader refuses is no success.
+    const auto bytes = files::ReadAll(partial);
+    const auto midi = bytes ? ReadMidiFile(*bytes, true) : std::nullopt;
+    if (!midi) {
+      ShowMessage(doc.host, res::kMidiDoesNotReadBack, target.string());
+      ok = false;
+    } else if (facts != nullptr) {
+      facts->format = midi->format;
+      facts->tracks = static_cast<int>(midi->tracks.size());
+      facts->playingSeconds = PlayingSeconds(*midi);
+      facts->bytes = bytes->size();
+    }
   }
   std::error_code ec;
   if (ok) {

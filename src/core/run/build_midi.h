@@ -2,6 +2,7 @@
 // MIDI File.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vellumix {
@@ -24,9 +25,18 @@ struct TrackInstrument {
   std::string mapName;  // empty: no percussion map
 };
 
+// What the written file holds, as reading it back gives it.
+struct MidiFacts {
+  int format = 1;
+  int tracks = 0;
+  double playingSeconds = 0.0;
+  std::uint64_t bytes = 0;
+};
+
 // Reads the intermediate files of the document's track folder, interprets every track and writes
-// `outputPath`. The file is built beside the target and put in its place only when complete, so
-// a failed or cancelled run leaves what was there. False after a message, or on cancel.
-bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath);
+// `outputPath`. The file is built beside the target and put in its place only when complete and
+// when it reads back as a whole Standard MIDI File, so a failed or cancelled run leaves what was
+// there. False after a message, or on cancel; `facts` (when given) receives what the file holds.
+bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* facts = nullptr);
 
 }  // namespace vellumix

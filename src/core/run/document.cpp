@@ -189,7 +189,7 @@ RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
   // The MIDI half takes what it can of the intermediate files from memory.
   doc.trackFiles.KeepLines(true);
   if (RunResult r = PrepareAndRead(doc, entries, summary); r != RunResult::kDone) return r;
-  if (!BuildMidiFile(doc, outputPath)) {
+  if (!BuildMidiFile(doc, outputPath, &summary.midi)) {
     doc.ReleaseRunData();
     return RunResult::kStopped;
   }

@@ -70,9 +70,11 @@ struct ReadSummary {
   int bars = 0;               // lines of the bar file
   std::vector<int> instruments;  // instrument files written
   bool tempoFile = false;
-  // Transcribe put the MIDI file in place. It stays true when the run stops afterwards (a
-  // cancel while the intermediate files are deleted); an empty list writes nothing.
+  // Transcribe put the MIDI file in place, having read it back whole. It stays true when the run
+  // stops afterwards (a cancel while the intermediate files are deleted); an empty list writes
+  // nothing.
   bool midiWritten = false;
+  MidiFacts midi;  // what the file holds, when written
 };
 
 enum class RunResult { kDone, kStopped, kCancelled };
