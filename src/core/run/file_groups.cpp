@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "platform/files.h"
 
@@ -116,8 +117,12 @@ bool WriteListFile(const std::string& path, const std::vector<std::string>& entr
 
 bool WriteNameList(const std::string& libraryFolder, const std::vector<std::string>& entries,
                    Host& host) {
-  // Every run writes it again, so it need not wait for the disk.
-  return WriteList(files::Resolve(libraryFolder, "NAMELIST.TMP").string(), entries, host, false);
+  // Every run writes it again, so it need not wait for the disk: no flush, and the old one is
+  // deleted first, since ext4 puts a file on disk before it replaces another by renaming.
+  const std::string path = files::Resolve(libraryFolder, "NAMELIST.TMP").string();
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  return WriteList(path, entries, host, false);
 }
 
 }  // namespace vellumix
