@@ -78,7 +78,7 @@ int LibraryShow(const GlobalOptions& global) {
 
 int Dump(const GlobalOptions&, const std::string& file) {
   TerminalHost host;
-  auto bytes = files::ReadAll(file);
+  auto bytes = files::ReadAll(file, files::kInputLimit);
   if (!bytes) {
     ShowMessage(host, res::kCannotRead, file);
     return kExitError;

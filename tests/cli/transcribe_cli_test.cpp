@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "corpus.h"
 #include "platform/files.h"
 #include "run_program.h"
@@ -112,6 +114,30 @@ TEST(TranscribeCli, EveryCorpusFileBecomesTheSameBalancedMidiFileInOneRunOrTwo) 
     ASSERT_EQ(t.status, 0) << file << "\n" << t.err;
     EXPECT_EQ(files::ReadAll(whole), files::ReadAll(out)) << file;
   }
+}
+
+// What might never end (a FIFO no one writes to, a device, a folder) is refused at once, as
+// input, list file or dump argument, and so is a file larger than any SCORE file can be.
+TEST(TranscribeCli, InputsThatAreNotPlainFilesAreRefusedAtOnce) {
+  test::TempFolder data, dir;
+  const std::string fifo = dir.slashed() + "pipe.mus";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string huge = dir.slashed() + "huge.mus";
+  ASSERT_TRUE(files::WriteAtomic(huge, std::string_view("")));
+  fs::resize_file(huge, files::kInputLimit + 1);
+  const std::string out = dir.slashed() + "out.mid";
+  for (const std::string& input : {fifo, std::string("/dev/zero"), dir.path().string(), huge}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"transcribe", input, "-o", out, "--yes"},
+          {"transcribe", "--list", input, "-o", out, "--yes"}, {"dump", input}}) {
+      std::vector<std::string> all{"--data-dir", data.path().string()};
+      all.insert(all.end(), args.begin(), args.end());
+      const auto r = test::RunCli(all);
+      EXPECT_EQ(r.status, 1) << input << " " << args[1];
+      EXPECT_NE(r.err.find(input), std::string::npos) << r.err;
+    }
+  }
+  EXPECT_FALSE(fs::exists(out));
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <system_error>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,22 +25,37 @@ bool EndsWithNoCase(std::string_view s, std::string_view end) {
 
 }  // namespace
 
-std::optional<Bytes> ReadAll(const fs::path& path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
+std::optional<Bytes> ReadAll(const fs::path& path, std::uint64_t limit) {
+  // Opened without waiting for a writer, so that a FIFO can be refused.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uint64_t>(st.st_size) > limit) {
+    ::close(fd);
+    return std::nullopt;
+  }
   Bytes bytes;
   // Reserving the size the file has now spares the copies a growing buffer makes (and the
-  // doubled peak they cost); a file that grows meanwhile is still read whole.
-  const auto size = fs::file_size(path, ec);
-  if (!ec && size < (std::uintmax_t{1} << 40)) bytes.reserve(static_cast<std::size_t>(size));
-  char buf[65536];
-  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-    bytes.insert(bytes.end(), buf, buf + in.gcount());
-    if (!in) break;
+  // doubled peak they cost); a file that grows meanwhile is still read whole, up to the limit.
+  bytes.reserve(static_cast<std::size_t>(st.st_size));
+  std::uint8_t buf[65536];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    if (bytes.size() + static_cast<std::size_t>(n) > limit) {
+      ok = false;
+      break;
+    }
+    bytes.insert(bytes.end(), buf, buf + n);
   }
-  if (in.bad()) return std::nullopt;
+  ::close(fd);
+  if (!ok) return std::nullopt;
   return bytes;
 }
 

@@ -14,8 +14,15 @@ namespace vellumix::files {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The whole file, or nothing when it can't be opened or read.
-std::optional<Bytes> ReadAll(const std::filesystem::path& path);
+// The most ReadAll reads unless told otherwise.
+inline constexpr std::uint64_t kReadLimit = std::uint64_t{1} << 30;
+// The most a SCORE file or a list file can sensibly hold.
+inline constexpr std::uint64_t kInputLimit = std::uint64_t{16} << 20;
+
+// The whole file, or nothing when it can't be opened or read, is not a regular file (a folder, a
+// FIFO or a device, which might never end, is refused without waiting on it) or holds more than
+// `limit` bytes (refused without reading it all).
+std::optional<Bytes> ReadAll(const std::filesystem::path& path, std::uint64_t limit = kReadLimit);
 
 // Replaces (or creates) `path` with `bytes`: writes a temporary file in the same folder, flushes
 // it and renames it over the target, so that a failure leaves the old file as it was. Without

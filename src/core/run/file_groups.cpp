@@ -84,7 +84,7 @@ std::vector<std::string> GroupSelectedFiles(const std::string& folderIn,
 }
 
 bool ReadListFile(const std::string& path, Host& host, std::vector<std::string>& entries) {
-  auto bytes = files::ReadAll(path);
+  auto bytes = files::ReadAll(path, files::kInputLimit);
   if (!bytes) {
     ShowMessage(host, res::kCannotRead, path);
     return false;

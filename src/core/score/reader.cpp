@@ -147,7 +147,7 @@ bool ScoreInput::ReadGroupFiles(std::string& name, int count) {
   bool ok = true;
   for (int i = 0; i < count && ok; ++i) {
     if (i > 0) AddToChar(name, numberAt, -1);
-    const auto bytes = files::ReadAll(name);
+    const auto bytes = files::ReadAll(name, files::kInputLimit);
     if (!bytes) {
       ShowMessage(host_, res::kCannotRead, name);
       ok = false;
