@@ -180,7 +180,7 @@ int Outcome(TerminalHost& host, RunResult result) {
   host.EndProgress();
   if (host.Cancelled() || result == RunResult::kCancelled) {
     std::cerr << res::Text(res::kTranscribeCancelled) << '\n';
-    return kExitCancelled;
+    return host.Cancelled() ? host.CancelExitStatus() : kExitCancelled;
   }
   return result == RunResult::kDone ? kExitDone : kExitError;
 }

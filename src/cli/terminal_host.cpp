@@ -11,16 +11,20 @@
 namespace vellumix::cli {
 namespace {
 
-volatile std::sig_atomic_t gInterrupts = 0;
+// The signal that asked to cancel and has not been taken up yet; 0 for none.
+volatile std::sig_atomic_t gInterrupt = 0;
 
-extern "C" void OnInterrupt(int) {
-  // A second Ctrl-C before the first was taken up ends the program the usual way.
-  if (gInterrupts > 0) {
-    std::signal(SIGINT, SIG_DFL);
-    std::raise(SIGINT);
+// Ctrl-C, kill and a closed terminal all ask the run to stop cleanly.
+constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void OnInterrupt(int signal) {
+  // A second one before the first was taken up ends the program the usual way.
+  if (gInterrupt != 0) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
     return;
   }
-  gInterrupts = 1;
+  gInterrupt = signal;
 }
 
 std::string Beats(float beats) {
@@ -45,12 +49,21 @@ TerminalHost::TerminalHost(Answers answers)
   struct sigaction sa {};
   sa.sa_handler = OnInterrupt;
   sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
+  for (std::size_t i = 0; i < std::size(kCancelSignals); ++i) {
+    sigaction(kCancelSignals[i], nullptr, &previous_[i]);
+    // A signal the caller ignores (nohup) stays ignored.
+    if (previous_[i].sa_handler != SIG_IGN) sigaction(kCancelSignals[i], &sa, nullptr);
+  }
 }
 
 TerminalHost::~TerminalHost() {
   EndProgress();
-  std::signal(SIGINT, SIG_DFL);
+  for (std::size_t i = 0; i < std::size(kCancelSignals); ++i)
+    sigaction(kCancelSignals[i], &previous_[i], nullptr);
+}
+
+int TerminalHost::CancelExitStatus() const {
+  return 128 + (cancelSignal_ != 0 ? cancelSignal_ : SIGINT);
 }
 
 bool TerminalHost::Interactive() const { return stdinIsTty_ && stderrIsTty_; }
@@ -140,8 +153,9 @@ void TerminalHost::Draw() {
 }
 
 bool TerminalHost::Interrupted() {
-  if (gInterrupts > 0) {
-    gInterrupts = 0;
+  if (gInterrupt != 0) {
+    cancelSignal_ = gInterrupt;
+    gInterrupt = 0;
     cancelled_ = true;
     return true;
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,8 +33,10 @@ class TerminalHost : public Host {
   bool AskAnacrusis(std::string_view text, float& beats) override;
   bool AskMultipleSystems(int id, std::string_view text, bool& dontShowAgain) override;
 
-  // Whether a Ctrl-C ended the work (the run then exits with 130).
+  // Whether a Ctrl-C, SIGTERM or SIGHUP ended the work.
   bool Cancelled() const { return cancelled_; }
+  // The exit status of a cancelled run: 128 and the signal's number (130 for Ctrl-C).
+  int CancelExitStatus() const;
   // Ends the progress line so that what follows starts on a line of its own.
   void EndProgress();
   // Prints every pane-0 status as a line of its own even when stderr is not a terminal.
@@ -54,6 +57,8 @@ class TerminalHost : public Host {
   bool stdinIsTty_;
   bool verbose_ = false;
   bool cancelled_ = false;
+  int cancelSignal_ = 0;
+  struct sigaction previous_[3] = {};  // of SIGINT, SIGTERM, SIGHUP
   bool progressShown_ = false;
   std::string panes_[2];
   // Pane 1's text when it is message pendingId_ with pendingNumber_, not composed yet.

@@ -162,6 +162,13 @@ TEST(TerminalHost, CtrlCIsTheCancelRequest) {
   EXPECT_TRUE(host.ReportStatusNumber(res::kReadingItem, 7, 1, false));
   std::raise(SIGINT);
   EXPECT_FALSE(host.ReportStatusNumber(res::kReadingItem, 8, 1, false));
+  EXPECT_EQ(host.CancelExitStatus(), 130);
+  // SIGTERM and SIGHUP cancel the same way, and say so in the exit status.
+  for (int signal : {SIGTERM, SIGHUP}) {
+    std::raise(signal);
+    EXPECT_FALSE(host.ReportStatus("Reading file x", 0, false));
+    EXPECT_EQ(host.CancelExitStatus(), 128 + signal);
+  }
 }
 
 }  // namespace
