@@ -140,5 +140,41 @@ TEST(TranscribeCli, InputsThatAreNotPlainFilesAreRefusedAtOnce) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+// An output that is not a plain file is refused whatever --yes says and stays as it was; a link
+// has its file written and stays a link; a link that leads nowhere is a name that is taken.
+TEST(TranscribeCli, OutputsThatAreNotPlainFilesAreRefusedAndLinksFollowed) {
+  const std::string example = std::string(VELLUMIX_SOURCE_DIR) + "/examples/minuet.mus";
+  test::TempFolder data, dir;
+  const std::string fifo = dir.slashed() + "pipe.mid";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto run = [&](const std::string& out, bool yes) {
+    std::vector<std::string> args{"--data-dir", data.path().string(), "transcribe", example,
+                                  "-o", out};
+    if (yes) args.push_back("--yes");
+    return test::RunCli(args);
+  };
+  for (const std::string& out : {std::string("/dev/null"), dir.path().string(), fifo}) {
+    const auto r = run(out, true);
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_NE(r.err.find("is not a plain file"), std::string::npos) << r.err;
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  const fs::path real = dir.path() / "real.mid", link = dir.path() / "link.mid";
+  fs::create_symlink("real.mid", link);
+  EXPECT_NE(run(link.string(), false).status, 0);  // the question, answered No
+  EXPECT_FALSE(fs::exists(real));
+  ASSERT_EQ(run(link.string(), true).status, 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  ASSERT_TRUE(fs::is_regular_file(real));
+  const auto first = files::ReadAll(real);
+  ASSERT_EQ(run(link.string(), true).status, 0);  // replaced in place, still through the link
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(files::ReadAll(real), first);
+}
+
 }  // namespace
 }  // namespace vellumix

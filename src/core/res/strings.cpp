@@ -72,6 +72,7 @@ constexpr Entry kTable[] = {
     {20011, "Unable to start %s"},
     {20012, "No program is set to open %s"},
     {20013, "The MIDI file written for %s does not read back as a whole Standard MIDI File; the file was not put in place"},
+    {20014, "%s is not a plain file (a folder, a device or a pipe): no MIDI file is written there"},
     {32803, "&Transcribe...\tF2"},
     {32804, "&Cancel Transcribe...\tF2"},
     {61222, "The file %s already exists. Do you wish to overwrite?"},

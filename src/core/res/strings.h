@@ -66,6 +66,7 @@ enum MessageId : int {
   kCannotStartProgram = 20011,
   kNoProgramOpens = 20012,
   kMidiDoesNotReadBack = 20013,
+  kOutputNotAFile = 20014,
 };
 
 // The text of message `id`, or an empty view when the table has no such entry.

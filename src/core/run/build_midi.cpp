@@ -656,12 +656,34 @@ std::string PartialName(const fs::path& target) {
 
 }  // namespace
 
+std::string OutputTarget(const std::string& outputPath) {
+  fs::path path = fs::absolute(outputPath);
+  std::error_code ec;
+  // A bounded walk: a loop of links ends in a name that is written over like any other.
+  for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(path, ec)); ++hops) {
+    const fs::path link = fs::read_symlink(path, ec);
+    if (ec) break;
+    path = link.is_absolute() ? link : path.parent_path() / link;
+  }
+  return path.lexically_normal().string();
+}
+
+bool OutputIsAFile(Host& host, const std::string& outputPath) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(OutputTarget(outputPath), ec);
+  if (!fs::exists(status) || fs::is_regular_file(status)) return true;
+  ShowMessage(host, res::kOutputNotAFile, outputPath);
+  return false;
+}
+
 bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* facts) {
-  const fs::path target = fs::absolute(outputPath);
+  // Never replaces a folder, a device or a pipe; a link's file is replaced in its own folder.
+  if (!OutputIsAFile(doc.host, outputPath)) return false;
+  const fs::path target = OutputTarget(outputPath);
   const std::string partial = PartialName(target);
   MidiOutput output;
   if (!output.file.Open(partial)) {
-    ShowMessage(doc.host, res::kCannotWrite, target.string());
+    ShowMessage(doc.host, res::kCannotWrite, outputPath);
     return false;
   }
   if (!output.trackFile.Open(doc.TemporaryTrackFile())) {
@@ -675,7 +697,7 @@ bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* 
   bool ok = assembly.Run();
   output.trackFile.Close();
   if (output.file.IsOpen() && !output.file.Close()) {
-    ShowMessage(doc.host, res::kCannotWrite, target.string());
+    ShowMessage(doc.host, res::kCannotWrite, outputPath);
     ok = false;
   }
   if (ok) {
@@ -683,7 +705,7 @@ bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* 
     const auto bytes = files::ReadAll(partial);
     const auto midi = bytes ? ReadMidiFile(*bytes, true) : std::nullopt;
     if (!midi) {
-      ShowMessage(doc.host, res::kMidiDoesNotReadBack, target.string());
+      ShowMessage(doc.host, res::kMidiDoesNotReadBack, outputPath);
       ok = false;
     } else if (facts != nullptr) {
       facts->format = midi->format;
@@ -696,7 +718,7 @@ bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* 
   if (ok) {
     fs::rename(partial, target, ec);
     if (ec) {
-      ShowMessage(doc.host, res::kCannotWrite, target.string());
+      ShowMessage(doc.host, res::kCannotWrite, outputPath);
       ok = false;
     }
   }

@@ -8,6 +8,7 @@
 namespace vellumix {
 
 class CVellumixDoc;
+class Host;
 
 // What a track's instrument gives it; without a template slot for the track, a channel of its
 // own and the General MIDI piano.
@@ -24,6 +25,13 @@ struct TrackInstrument {
   std::string name;
   std::string mapName;  // empty: no percussion map
 };
+
+// The file an output path names: a symbolic link is followed to the file it names (which need
+// not exist yet); any other path is itself. Relative link targets are taken from the link's
+// folder.
+std::string OutputTarget(const std::string& outputPath);
+// Message 20014 and false when `outputPath` names something that is not a plain file.
+bool OutputIsAFile(Host& host, const std::string& outputPath);
 
 // What the written file holds, as reading it back gives it.
 struct MidiFacts {

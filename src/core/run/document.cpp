@@ -182,8 +182,10 @@ RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
   if (UpperExtension(outputPath) != ".MID" &&
       !AskYesNo(doc.host, res::kNotMidExtension, outputPath))
     return RunResult::kStopped;
+  if (!OutputIsAFile(doc.host, outputPath)) return RunResult::kStopped;
+  // Any name that is taken counts, a link that leads nowhere as well.
   std::error_code ec;
-  if (std::filesystem::exists(outputPath, ec) &&
+  if (std::filesystem::exists(std::filesystem::symlink_status(outputPath, ec)) &&
       !AskYesNo(doc.host, res::kOverwriteQuestion, outputPath))
     return RunResult::kStopped;
   // The MIDI half takes what it can of the intermediate files from memory.
