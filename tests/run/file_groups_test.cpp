@@ -66,6 +66,12 @@ TEST(FileGroups, ListFilesKeepLongLinesWhole) {
   ASSERT_EQ(host.MessageIds(), std::vector<int>{9});
   EXPECT_FALSE(WriteListFile((dir.path() / "no/such/list.tmp").string(), {"x 1"}, host));
   EXPECT_EQ(host.MessageIds(), (std::vector<int>{9, 10}));
+
+  // A group of no file is refused, with the line that names it.
+  std::ofstream(dir.path() / "zero.tmp") << "/m/a1.mus 2\n/m/b1.mus 0\n";
+  EXPECT_FALSE(ReadListFile((dir.path() / "zero.tmp").string(), host, entries));
+  EXPECT_EQ(entries.size(), 2u);
+  EXPECT_NE(host.messages.back().text.find("line 2 names a group of 0 files"), std::string::npos);
 }
 
 TEST(FileGroups, NameListIsWrittenInTheLibraryFolder) {

@@ -90,9 +90,18 @@ bool ReadListFile(const std::string& path, Host& host, std::vector<std::string>&
     return false;
   }
   std::vector<std::string> read;
+  std::size_t number = 0;
   for (auto& line : files::SplitLines(
            std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
-    if (!line.empty()) read.push_back(std::move(line));
+    ++number;
+    if (line.empty()) continue;
+    // A group of no file would be read as nothing and reported as read.
+    if (ParseEntry(line).count < 1) {
+      ShowMessageFormatted(host, res::kDamagedScoreFile,
+                           {path, "line " + std::to_string(number) + " names a group of 0 files"});
+      return false;
+    }
+    read.push_back(std::move(line));
   }
   entries = std::move(read);
   return true;
