@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "corpus.h"
 #include "platform/files.h"
@@ -174,6 +176,32 @@ TEST(TranscribeCli, OutputsThatAreNotPlainFilesAreRefusedAndLinksFollowed) {
   ASSERT_EQ(run(link.string(), true).status, 0);  // replaced in place, still through the link
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(files::ReadAll(real), first);
+}
+
+// A killed run's partial file goes with the next run that writes the same output, unless a
+// running writer still holds it; any name the system allows can be written.
+TEST(TranscribeCli, LeftoverPartialFilesGoAndLongNamesWork) {
+  const std::string example = std::string(VELLUMIX_SOURCE_DIR) + "/examples/minuet.mus";
+  test::TempFolder data, dir;
+  const fs::path left = dir.path() / ".out.mid.0123abcd.part";
+  const fs::path held = dir.path() / ".out.mid.89abcdef.part";
+  const fs::path other = dir.path() / ".other.mid.0123abcd.part";
+  for (const fs::path& p : {left, held, other}) ASSERT_TRUE(files::WriteAtomic(p, "x"));
+  const int fd = ::open(held.c_str(), O_RDONLY);
+  ASSERT_TRUE(files::LockOpenFile(fd));
+  const auto r = test::RunCli({"--data-dir", data.path().string(), "transcribe", example, "-o",
+                               (dir.path() / "out.mid").string()});
+  ::close(fd);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(fs::exists(left));
+  EXPECT_TRUE(fs::exists(held));
+  EXPECT_TRUE(fs::exists(other));
+
+  const fs::path longest = dir.path() / (std::string(251, 'n') + ".mid");
+  const auto l = test::RunCli(
+      {"--data-dir", data.path().string(), "transcribe", example, "-o", longest.string()});
+  EXPECT_EQ(l.status, 0) << l.err;
+  EXPECT_TRUE(fs::is_regular_file(longest));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "platform/files.h"
 #include "res/strings.h"
 
 namespace vellumix {
@@ -122,6 +123,8 @@ void OutputFile::Closer::operator()(std::FILE* f) const {
 bool OutputFile::Open(const std::filesystem::path& path) {
   file_.reset(std::fopen(path.c_str(), "wb"));
   path_ = path.string();
+  // Held while the file is written: a later run removes only partial files no one holds.
+  if (file_) files::LockOpenFile(fileno(file_.get()));
   return file_ != nullptr;
 }
 

@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,6 +139,18 @@ std::optional<std::vector<std::string>> EntryNames(const fs::path& folder) {
   ::closedir(dir);
   if (!ok) return std::nullopt;
   return names;
+}
+
+bool LockOpenFile(int fd) {
+  return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+void RemoveIfUnlocked(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LockOpenFile(fd)) ::unlink(path.c_str());
+  ::close(fd);
 }
 
 std::vector<fs::path> List(const fs::path& folder, std::string_view extension,

@@ -51,6 +51,12 @@ std::vector<std::filesystem::path> List(const std::filesystem::path& folder,
 // nothing when it can't be read.
 std::optional<std::vector<std::string>> EntryNames(const std::filesystem::path& folder);
 
+// Takes an exclusive lock on open file `fd` that lasts until it is closed, without waiting; false
+// when another holds it.
+bool LockOpenFile(int fd);
+// Deletes `path` unless an open file still holds its lock (a writer that is running).
+void RemoveIfUnlocked(const std::filesystem::path& path);
+
 std::vector<std::string> SplitLines(std::string_view text);
 // The same lines as views of `text`.
 std::vector<std::string_view> SplitLineViews(std::string_view text);

@@ -1,6 +1,7 @@
 #include "run/build_midi.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -635,23 +636,46 @@ bool Assembly::Run() {
   return true;
 }
 
+// The hidden partial files of `target` are "." and its name (cut so that the whole fits in a
+// file name) and ".XXXXXXXX.part".
+constexpr std::size_t kNameMax = 255;
+constexpr std::string_view kPartSuffix = ".part";
+
+std::string PartialStem(const fs::path& target) {
+  std::string name = target.filename().string();
+  name.resize(std::min(name.size(), kNameMax - 1 - 9 - kPartSuffix.size()));
+  return "." + name;
+}
+
 // A name in the target's folder that no file has.
 std::string PartialName(const fs::path& target) {
+  const std::string stem = PartialStem(target);
   std::random_device rd;
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(rd()));
-    std::string hidden = ".";
-    hidden += target.filename().string();
-    hidden += suffix;
-    fs::path p = target.parent_path() / hidden;
+    std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(rd()));
+    fs::path p = target.parent_path() / (stem + suffix + std::string(kPartSuffix));
     std::error_code ec;
-    if (!fs::exists(p, ec)) return p.string();
+    if (!fs::exists(fs::symlink_status(p, ec))) return p.string();
   }
-  std::string hidden = ".";
-  hidden += target.filename().string();
-  hidden += ".part";
-  return (target.parent_path() / hidden).string();
+  return (target.parent_path() / (stem + std::string(kPartSuffix))).string();
+}
+
+// Removes the partial files of `target` that a killed run left: those no running writer holds
+// locked.
+void RemoveLeftovers(const fs::path& target) {
+  const std::string stem = PartialStem(target);
+  const auto names = files::EntryNames(target.parent_path());
+  if (!names) return;
+  for (const std::string& name : *names) {
+    const bool ours =
+        name.size() == stem.size() + 9 + kPartSuffix.size() && name.starts_with(stem) &&
+        name[stem.size()] == '.' && name.ends_with(kPartSuffix) &&
+        std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem.size()) + 1,
+                    name.end() - static_cast<std::ptrdiff_t>(kPartSuffix.size()),
+                    [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+    if (ours) files::RemoveIfUnlocked(target.parent_path() / name);
+  }
 }
 
 }  // namespace
@@ -680,6 +704,7 @@ bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* 
   // Never replaces a folder, a device or a pipe; a link's file is replaced in its own folder.
   if (!OutputIsAFile(doc.host, outputPath)) return false;
   const fs::path target = OutputTarget(outputPath);
+  RemoveLeftovers(target);
   const std::string partial = PartialName(target);
   MidiOutput output;
   if (!output.file.Open(partial)) {
