@@ -152,12 +152,6 @@ void StoredTrackLines::Get(std::size_t i, TrackLine& out) const {
   }
 }
 
-std::size_t StoredTrackLines::Bytes() const {
-  std::size_t bytes = fields_.capacity() * sizeof(float) + starts_.capacity() * 4;
-  for (const auto& t : texts_) bytes += sizeof t + t.second.capacity();
-  return bytes;
-}
-
 void StoredTrackLines::Clear() {
   std::vector<float>().swap(fields_);
   std::vector<std::uint32_t>().swap(starts_);

@@ -64,7 +64,6 @@ class StoredTrackLines {
   std::size_t Size() const { return starts_.size(); }
   // Line `i` (below Size()) into `out`.
   void Get(std::size_t i, TrackLine& out) const;
-  std::size_t Bytes() const;
   void Clear();
 
  private:

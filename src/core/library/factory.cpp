@@ -350,19 +350,14 @@ FactoryInstall InstallFactoryLibrary(const std::string& folder, Host& host, bool
   }
   // Any entry of that name in any letter case counts, even a dangling link: a user's file is
   // never replaced. One listing of the folder rather than a look for every name.
-  const auto folded = [](std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-  };
-  std::set<std::string> present;
   const auto listing = files::EntryNames(folder);
-  if (listing)
-    for (const std::string& name : *listing) present.insert(folded(name));
+  const auto listed = [&](std::string_view name) {
+    return std::any_of(listing->begin(), listing->end(),
+                       [&](const std::string& entry) { return files::EqualNoCase(entry, name); });
+  };
   for (const auto& f : all) {
-    if (listing ? present.contains(folded(f.name))
-                 : fs::exists(fs::symlink_status(files::Resolve(folder, f.name), ec)))
+    if (listing ? listed(f.name)
+                : fs::exists(fs::symlink_status(files::Resolve(folder, f.name), ec)))
       continue;
     fs::path path = fs::path(folder) / f.name;
     if (!files::WriteAtomic(path, f.bytes)) {
