@@ -192,7 +192,7 @@ void PrintSummary(const ReadSummary& summary, const CVellumixDoc& doc) {
             << "instrument files:";
   for (int i : summary.instruments) std::cout << ' ' << i;
   std::cout << (summary.tempoFile ? "\ntempo file: yes\n" : "\ntempo file: no\n")
-            << "intermediate files in: " << doc.trackFiles.Folder() << '\n';
+            << "intermediate files in: " << doc.library.LibraryFolder << '\n';
 }
 
 std::string Plural(int n, const char* one, const char* many) {

@@ -283,8 +283,9 @@ class LibrarySettingsTest : public QObject {
     rig.doc.library.LibraryFolder = rig.data.slashed() + "gone/";
     Button(dialog.get(), "OK")->click();
     const char* file = which == Which::kOptions ? "OPTIONS.DAT" : "DEFAULTS.DAT";
-    QCOMPARE(rig.Messages(), QStringList{QString::fromStdString("Unable to open file " +
-                                                                rig.File(file) + " for writing")});
+    QCOMPARE(rig.Messages(),
+             QStringList{QString::fromStdString("Unable to write file " + rig.File(file) +
+                                                ": No such file or directory")});
     QVERIFY(dialog->isVisible());
     QVERIFY(rig.doc.library.options == heldOptions);
     QVERIFY(rig.doc.library.defaults == heldDefaults);

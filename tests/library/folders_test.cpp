@@ -117,12 +117,12 @@ TEST_F(Folders, PrefsRoundTrip) {
   EXPECT_EQ(lib.LibraryFolder, scratch.folder() + "PIANO/");
   EXPECT_TRUE(host.messages.empty());
 
-  // prefs.dat that can't be written: message 10 with the fixed name.
+  // prefs.dat that can't be written: the fixed name and the reason.
   fs::remove(File("prefs.dat"));
   fs::create_directory(File("prefs.dat"));
   EXPECT_FALSE(lib.WritePrefs());
-  ASSERT_EQ(host.MessageIds(), std::vector<int>{res::kCannotWrite});
-  EXPECT_EQ(host.messages[0].text, "Unable to open file PREFS.DAT for writing");
+  ASSERT_EQ(host.MessageIds(), std::vector<int>{res::kCannotWriteBecause});
+  EXPECT_EQ(host.messages[0].text, "Unable to write file PREFS.DAT: Is a directory");
 }
 
 TEST_F(Folders, PrefsNamingAFolderOutsideTheDataFolderIsRefused) {
@@ -216,7 +216,7 @@ TEST_F(Folders, ChoosingALibraryFolder) {
   fs::create_directory(File("prefs.dat"));
   EXPECT_TRUE(lib.ChooseLibraryFolder("PIANO"));
   EXPECT_EQ(lib.LibraryFolder, scratch.folder() + "PIANO/");
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{res::kCannotWrite});
+  EXPECT_EQ(host.MessageIds(), std::vector<int>{res::kCannotWriteBecause});
 }
 
 TEST_F(Folders, NewPathCreatesTheFolderWithoutChoosingIt) {

@@ -270,9 +270,43 @@ TEST_F(LibraryFiles, AnUnwritableFileKeepsTheOldValues) {
   EXPECT_FALSE(lib.SaveDefaults(DefaultsDialogDefaults()));
   EXPECT_EQ(lib.options, Options{});
   EXPECT_EQ(lib.defaults, Defaults{});
-  EXPECT_EQ(host.MessageIds(), (std::vector<int>{res::kCannotWrite, res::kCannotWrite}));
-  EXPECT_EQ(host.messages[0].text,
-            "Unable to open file " + scratch.folder() + "gone/OPTIONS.DAT for writing");
+  EXPECT_EQ(host.MessageIds(),
+            (std::vector<int>{res::kCannotWriteBecause, res::kCannotWriteBecause}));
+  EXPECT_EQ(host.messages[0].text, "Unable to write file " + scratch.folder() +
+                                       "gone/OPTIONS.DAT: No such file or directory");
+}
+
+// Hand-edited or damaged values: each is named with its range, and the built-in value is used.
+TEST_F(LibraryFiles, OutOfRangeValuesAreReportedAndReplacedByTheBuiltInOnes) {
+  Options o;
+  o.firstInstrument = 5000;
+  o.lastInstrument = 6000;
+  o.midiFileType = "Type 7";
+  o.interpretLyrics = 2;
+  WriteFile(File("OPTIONS.DAT"), EncodeOptions(o));
+  Defaults d;
+  d.transposition = 1000;
+  d.tempo = 2147483647;
+  d.tieHorizontalWidth = std::numeric_limits<float>::quiet_NaN();
+  WriteFile(File("DEFAULTS.DAT"), EncodeDefaults(d));
+  ASSERT_TRUE(lib.LoadOptions());
+  ASSERT_TRUE(lib.LoadDefaults());
+  EXPECT_EQ(lib.options, Options{});
+  EXPECT_EQ(lib.defaults, Defaults{});
+  const std::string options = scratch.folder() + "OPTIONS.DAT: ";
+  const std::string defaults = scratch.folder() + "DEFAULTS.DAT: ";
+  std::vector<std::string> texts;
+  for (const auto& m : host.messages) texts.push_back(m.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       options + "firstInstrument is 5000, outside 1 to 350; 1 is used instead",
+                       options + "lastInstrument is 6000, outside 1 to 350; 1 is used instead",
+                       options + "midiFileType is \"Type 7\", outside \"Type 0\" or \"Type 1\"; "
+                                 "\"Type 1\" is used instead",
+                       options + "interpretLyrics is 2, outside 0 to 1; 0 is used instead",
+                       defaults + "transposition is 1000, outside -48 to 48; 0 is used instead",
+                       defaults + "tempo is 2147483647, outside 0 to 500; 120 is used instead",
+                       defaults + "tieHorizontalWidth is nan, outside 0 to 6; 0.1 is used instead",
+                   }));
 }
 
 TEST_F(LibraryFiles, ReloadStopsAtTheFirstFailureAndSetsTheStartingTempo) {

@@ -409,7 +409,7 @@ TEST(Symbols, SaveSymbol) {
 
   f.settings.LibraryFolder = f.scratch.folder() + "gone/";
   EXPECT_FALSE(f.symbols.SaveSymbol(Code9(5, 0, 1)));
-  EXPECT_EQ(f.host.MessageIds(), std::vector<int>{res::kCannotWrite});
+  EXPECT_EQ(f.host.MessageIds(), std::vector<int>{res::kCannotWriteBecause});
   f.host.messages.clear();
   EXPECT_FALSE(f.symbols.SaveSymbol(Code9(5, 1, 1)));
   EXPECT_EQ(f.host.MessageIds(), std::vector<int>{res::kCannotRead});

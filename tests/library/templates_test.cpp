@@ -166,9 +166,10 @@ TEST(Templates, WritersCheckBeforeWriting) {
   EXPECT_FALSE(settings.SelectTemplate("Other"));
   EXPECT_EQ(settings.selectedTemplate, "Solo");
   EXPECT_FALSE(WriteTemplate(lib.host, settings.LibraryFolder, tpl));
-  EXPECT_EQ(lib.host.MessageIds(), (std::vector<int>{res::kCannotWrite, res::kCannotWrite}));
+  EXPECT_EQ(lib.host.MessageIds(),
+            (std::vector<int>{res::kCannotWriteBecause, res::kCannotWriteBecause}));
   EXPECT_EQ(lib.host.messages[1].text,
-            "Unable to open file " + lib.folder() + "gone/Solo.TPL for writing");
+            "Unable to write file " + lib.folder() + "gone/Solo.TPL: No such file or directory");
 }
 
 TEST(Templates, EditorBoxesTakeWholeValuesWithinLimits) {
@@ -239,7 +240,7 @@ TEST(Templates, TheEditorsListDeleteAndPrepareLibraryFiles) {
   EXPECT_TRUE(ReadFile(lib.scratch.path() / "Brass.PCH").empty());
   EXPECT_FALSE(PrepareTextFile(lib.host, lib.folder(), "../Brass.PCH"));
   EXPECT_FALSE(PrepareTextFile(lib.host, lib.folder() + "gone/", "Brass.PCH"));
-  EXPECT_EQ(lib.host.MessageIds(), (std::vector<int>{0, res::kCannotWrite}));
+  EXPECT_EQ(lib.host.MessageIds(), (std::vector<int>{0, res::kCannotWriteBecause}));
 
   lib.PutTemplate("Solo", 100, {"Flute [1]"});
   lib.host.messages.clear();

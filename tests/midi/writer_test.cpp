@@ -318,7 +318,7 @@ TEST_F(MidiWriterTest, StatusLinesAreShownAndEachCancels) {
   EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(MidiWriterTest, WriteFailuresShowMessageTen) {
+TEST_F(MidiWriterTest, WriteFailuresNameTheFileAndTheReason) {
   Piece piece;
   piece.tracks = {FluteTrack()};
   // The track file was never opened.
@@ -339,7 +339,7 @@ TEST_F(MidiWriterTest, WriteFailuresShowMessageTen) {
         writer.WriteHeaderAndConductor(MidiFileType::kType1, piece.bars, piece.tempos, true, full));
     EXPECT_FALSE(AppendTrackFile(host, full));
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, "Unable to open file /dev/full for writing");
+    EXPECT_EQ(host.messages[0].text, "Unable to write file /dev/full: No space left on device");
   }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "library/factory.h"
@@ -16,6 +17,11 @@ namespace fs = std::filesystem;
 
 const char* kPage =
     "8 1 0 0 0 0 0 0 1\n3 1 1.5 0 0\n18 1 14 0 4 4\n1 1 20 5 10 0 4\n14 1 60 1 0\n";
+
+std::string Read(const fs::path& path) {
+  const auto bytes = files::ReadAll(path);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("(folder)");
+}
 
 struct Fixture {
   test::TempFolder data;
@@ -34,49 +40,51 @@ struct Fixture {
   }
 };
 
-TEST(ReadScores, DeletesOnlyWhatTheRunWroteOnceItHasWritten) {
+// What the data folder holds of its runs: intermediate files, NAMELIST.TMP, and run folders.
+std::vector<std::string> RunFiles(const test::TempFolder& data) {
+  std::vector<std::string> found;
+  const auto names = files::EntryNames(data.path());
+  for (const std::string& name : names.value())
+    if (TrackFileNumber(name) >= 0 || name == "NAMELIST.TMP" || name.starts_with(".vellumix-run."))
+      found.push_back(name + "=" + Read(data.path() / name));
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+TEST(ReadScores, ItsFilesTakeThePlaceOfTheLastFinishedRunsOnlyWhenItFinishes) {
   Fixture f;
-  // Files of an earlier run, and an unrelated file a user keeps in the library.
-  for (const char* name : {"VLMIX0.TMP", "VLMIX7.TMP", "TEMPO.TMP", "VLMIXMID.TMP", "VLMIX.TXT"})
+  // Files of an earlier run, and files a user keeps in the library.
+  for (const char* name : {"VLMIX0.TMP", "VLMIX7.TMP", "TEMPO.TMP", "NAMELIST.TMP", "VLMIX.TXT"})
     ASSERT_TRUE(files::WriteAtomic(f.data.slashed() + name, "old"));
+  const auto earlier = RunFiles(f.data);
   ReadSummary summary;
+
+  // A group that stops the run, and a cancel: the earlier run's files stay as they were.
+  EXPECT_EQ(ReadScores(f.doc, {f.page + " 1", f.data.slashed() + "none1.mus 1"}, summary),
+            RunResult::kStopped);
+  EXPECT_EQ(f.host.MessageIds(), std::vector<int>{9});
+  EXPECT_EQ(f.host.statuses.back().text, "Transcribe cancelled");
+  for (int s = 1; s <= kMaxGlobalStaff; ++s) EXPECT_TRUE(f.doc.score.StaffList(s).empty());
+  EXPECT_EQ(RunFiles(f.data), earlier);
+  f.host.messages.clear();
+  f.host.cancelAtReport = 1;
+  EXPECT_NE(ReadScores(f.doc, {f.page + " 1"}, summary), RunResult::kDone);
+  EXPECT_TRUE(f.host.messages.empty());
+  EXPECT_EQ(RunFiles(f.data), earlier);
+
+  f.host.cancelAtReport = 0;
   ASSERT_EQ(ReadScores(f.doc, {f.page + " 1"}, summary), RunResult::kDone);
+  EXPECT_EQ(Read(f.data.path() / "NAMELIST.TMP"), f.page + " 1\r\n");
+  EXPECT_NE(Read(f.data.path() / "VLMIX0.TMP"), "old");
   EXPECT_FALSE(fs::exists(f.data.path() / "VLMIX7.TMP"));
-  EXPECT_FALSE(fs::exists(f.data.path() / "VLMIXMID.TMP"));
-  EXPECT_TRUE(fs::exists(f.data.path() / "VLMIX.TXT"));
+  EXPECT_EQ(Read(f.data.path() / "VLMIX.TXT"), "old");
+  for (const std::string& entry : RunFiles(f.data)) EXPECT_FALSE(entry.starts_with(".vellumix-run"));
   EXPECT_EQ(summary.groups, 1);
   EXPECT_EQ(summary.systems, 1);
   EXPECT_EQ(summary.bars, 1);
   EXPECT_EQ(summary.instruments, std::vector<int>{1});
   EXPECT_EQ(f.host.statuses.back().text, "Done");
   EXPECT_TRUE(f.host.statuses.back().clearSecondPane);
-
-  // Now that this run marked what it wrote, only those files go.
-  ASSERT_TRUE(files::WriteAtomic(f.data.slashed() + "VLMIX7.TMP", "mine"));
-  ASSERT_TRUE(f.doc.DeleteTemporaryFiles());
-  EXPECT_FALSE(fs::exists(f.data.path() / "VLMIX0.TMP"));
-  EXPECT_FALSE(fs::exists(f.data.path() / "VLMIX1.TMP"));
-  EXPECT_TRUE(fs::exists(f.data.path() / "VLMIX7.TMP"));
-  EXPECT_EQ(f.host.statuses.back().text, "Deleting file " + f.data.slashed() + "TEMPO.TMP");
-}
-
-TEST(ReadScores, AStoppedGroupEndsTheRunWithNothingLeftInTheLists) {
-  Fixture f;
-  ReadSummary summary;
-  // The second entry names a missing file: message 9, "Transcribe cancelled", lists emptied.
-  EXPECT_EQ(ReadScores(f.doc, {f.page + " 1", f.data.slashed() + "none1.mus 1"}, summary),
-            RunResult::kStopped);
-  EXPECT_EQ(f.host.MessageIds(), std::vector<int>{9});
-  EXPECT_EQ(f.host.statuses.back().text, "Transcribe cancelled");
-  for (int s = 1; s <= kMaxGlobalStaff; ++s) EXPECT_TRUE(f.doc.score.StaffList(s).empty());
-
-  // A cancel while reading stops the same way, without a message.
-  test::ScriptedHost host;
-  CVellumixDoc doc(host);
-  ASSERT_TRUE(doc.Create(f.data.slashed(), false));
-  host.cancelAtReport = 2;  // "Deleting file" of VLMIX0.TMP is the first report
-  EXPECT_NE(ReadScores(doc, {f.page + " 1"}, summary), RunResult::kDone);
-  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST(ReadScores, MissingLibraryFileStopsBeforeAnyReading) {
@@ -86,8 +94,7 @@ TEST(ReadScores, MissingLibraryFileStopsBeforeAnyReading) {
   EXPECT_EQ(ReadScores(f.doc, {f.page + " 1"}, summary), RunResult::kStopped);
   EXPECT_EQ(f.host.MessageIds(), std::vector<int>{9});
   EXPECT_FALSE(fs::exists(f.data.path() / "VLMIX1.TMP"));
-  // NAMELIST.TMP is written first, as the record of what was asked for.
-  EXPECT_TRUE(fs::exists(f.data.path() / "NAMELIST.TMP"));
+  EXPECT_FALSE(fs::exists(f.data.path() / "NAMELIST.TMP"));
 }
 
 }  // namespace

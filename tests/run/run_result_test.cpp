@@ -33,16 +33,6 @@ struct WrittenFixture {
     entries = {data.slashed() + "minuet.mus 1"};
   }
   RunResult Run() { return Transcribe(doc, entries, out, summary); }
-  // The number of the first status report after `after` that starts with `prefix`.
-  int ReportAfter(const std::string& after, const std::string& prefix) const {
-    bool seen = false;
-    for (std::size_t i = 0; i < host.statuses.size(); ++i) {
-      const std::string& text = host.statuses[i].text;
-      if (text == after) seen = true;
-      if (seen && text.rfind(prefix, 0) == 0) return static_cast<int>(i) + 1;
-    }
-    return 0;
-  }
 };
 
 TEST(RunResult, AWrittenFileIsReportedAndAnEmptyListWritesNothing) {
@@ -55,20 +45,6 @@ TEST(RunResult, AWrittenFileIsReportedAndAnEmptyListWritesNothing) {
   EXPECT_EQ(Transcribe(f.doc, {}, f.out, f.summary), RunResult::kDone);
   EXPECT_FALSE(f.summary.midiWritten);
   EXPECT_FALSE(fs::exists(f.out));
-}
-
-TEST(RunResult, ACancelWhileDeletingTheIntermediateFilesKeepsTheWrittenFile) {
-  WrittenFixture f;
-  ASSERT_TRUE(f.doc.library.options.deleteTemporaryFiles);
-  ASSERT_EQ(f.Run(), RunResult::kDone);
-  const int deleting = f.ReportAfter(std::string(res::kWritingMidiData), "Deleting file ");
-  ASSERT_GT(deleting, 0);
-  fs::remove(f.out);
-  f.host.statuses.clear();
-  f.host.cancelAtReport = deleting;
-  EXPECT_EQ(f.Run(), RunResult::kStopped);
-  EXPECT_TRUE(f.summary.midiWritten);
-  EXPECT_TRUE(fs::exists(f.out));
 }
 
 }  // namespace

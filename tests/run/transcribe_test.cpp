@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <map>
 
 #include "library/factory.h"
 #include "platform/files.h"
@@ -46,7 +48,7 @@ TEST(Transcribe, TheNameMustEndInMidUnlessTheUserAgrees) {
 
   for (const char* name : {"song.midi", "song"}) {
     r.host.messages.clear();
-    // An earlier run's intermediate files are gone even when the answer is No.
+    // An earlier run's intermediate files stay when the answer is No.
     ASSERT_TRUE(files::WriteAtomic(r.data.slashed() + "VLMIX1.TMP", "old"));
     EXPECT_EQ(r.Transcribe(r.data.slashed() + name), RunResult::kStopped) << name;
     ASSERT_EQ(r.host.MessageIds(), std::vector<int>{res::kNotMidExtension}) << name;
@@ -54,7 +56,7 @@ TEST(Transcribe, TheNameMustEndInMidUnlessTheUserAgrees) {
               "The filename " + r.data.slashed() + name +
                   " does not end in .MID. Do you want to continue?");
     EXPECT_FALSE(fs::exists(r.data.path() / name));
-    EXPECT_FALSE(fs::exists(r.data.path() / "VLMIX1.TMP"));
+    EXPECT_EQ(files::ReadAll(r.data.path() / "VLMIX1.TMP"), files::Bytes({'o', 'l', 'd'}));
   }
   r.host.yesNoAnswers = {true};
   EXPECT_EQ(r.Transcribe(r.data.slashed() + "song.midi"), RunResult::kDone);
@@ -107,14 +109,80 @@ TEST(Transcribe, ACancelWhileReadingEndsWithTranscribeCancelled) {
   EXPECT_FALSE(fs::exists(out));
 }
 
-TEST(Transcribe, AnUnwritableOutputFolderStopsWithMessage10AndLeavesNothing) {
+TEST(Transcribe, AnUnwritableOutputFolderStopsWithTheReasonAndLeavesNothing) {
   RunFixture r;
   const std::string out = r.data.slashed() + "no/such/folder/out.mid";
   EXPECT_EQ(r.Transcribe(out), RunResult::kStopped);
-  EXPECT_EQ(r.host.MessageIds(), std::vector<int>{res::kCannotWrite});
+  ASSERT_EQ(r.host.MessageIds(), std::vector<int>{res::kCannotWriteBecause});
+  EXPECT_EQ(r.host.messages[0].text,
+            "Unable to write file " + out + ": No such file or directory");
   EXPECT_FALSE(fs::exists(r.data.path() / "no"));
   // The library is as it was: the options still load.
   EXPECT_TRUE(r.doc.library.ReloadLibrary());
+}
+
+// The files of the data folder a failed run must leave as they were: the library files and the
+// MIDI file (hidden files are the runs' own), with or without the intermediate files.
+std::map<std::string, files::Bytes> Snapshot(const test::TempFolder& data, bool intermediate) {
+  std::map<std::string, files::Bytes> out;
+  const auto names = files::EntryNames(data.path());
+  for (const std::string& name : names.value()) {
+    if (name.starts_with(".") || (!intermediate && (TrackFileNumber(name) >= 0 ||
+                                                    name == "NAMELIST.TMP")))
+      continue;
+    if (auto bytes = files::ReadAll(data.path() / name)) out[name] = std::move(*bytes);
+  }
+  return out;
+}
+
+// Each file operation of a run failing in turn, as on a full disk: the run says so and stops, the
+// earlier MIDI file and the library stay as they were, no partial file is left, the last finished
+// run's intermediate files stay whole, and the next run succeeds.
+TEST(Transcribe, AFileOperationFailingAnywhereLeavesTheEarlierFilesAsTheyWere) {
+  RunFixture r;
+  ASSERT_TRUE(r.doc.SaveOptions([&] {
+    Options o = r.doc.library.options;
+    o.deleteTemporaryFiles = 0;
+    return o;
+  }()));
+  const std::string out = r.data.slashed() + "out.mid";
+  ASSERT_EQ(r.Transcribe(out), RunResult::kDone);
+  const auto expected = files::ReadAll(out);
+  const auto before = Snapshot(r.data, true);
+  const auto library = Snapshot(r.data, false);
+  const std::uint64_t start = files::OperationCount();
+  r.host.yesNoAnswers = {true};
+  ASSERT_EQ(r.Transcribe(out), RunResult::kDone);
+  const std::uint64_t operations = files::OperationCount() - start;
+  ASSERT_GT(operations, 10u);
+  bool fullDiskNamed = false;
+  for (std::uint64_t n = 1; n <= operations; ++n) {
+    SCOPED_TRACE("operation " + std::to_string(n));
+    r.host.messages.clear();
+    r.host.yesNoAnswers = {true};
+    files::PlanFault(n, ENOSPC);
+    const RunResult result = r.Transcribe(out);
+    files::PlanFault(0, 0);
+    if (result == RunResult::kDone) {
+      EXPECT_EQ(files::ReadAll(out), expected);
+    } else {
+      EXPECT_FALSE(r.host.messages.empty());
+      // A publication cut short is finished by the next run, so it is the new set then.
+      EXPECT_EQ(Snapshot(r.data, false), library);
+      if (!fs::exists(r.data.path() / ".vellumix-publish")) {
+        EXPECT_EQ(Snapshot(r.data, true), before);
+      }
+    }
+    for (const auto& m : r.host.messages)
+      fullDiskNamed |= m.text == "Unable to write file " + out + ": No space left on device";
+    const auto names = files::EntryNames(r.data.path());
+    for (const std::string& name : names.value())
+      EXPECT_FALSE(name.ends_with(".part")) << name;
+    r.host.yesNoAnswers = {true};
+    ASSERT_EQ(r.Transcribe(out), RunResult::kDone);
+    EXPECT_EQ(Snapshot(r.data, true), before);
+  }
+  EXPECT_TRUE(fullDiskNamed);
 }
 
 }  // namespace

@@ -177,13 +177,13 @@ TEST(TrackFiles, FailureAndCancelKeepTheList) {
   writer.SetFolder(dir.slashed() + "missing/");
   std::list<CItem> list{Item({2, 1, 30, 1, 0})};
   EXPECT_FALSE(writer.WriteTrackFile(list, 4, 1, false));
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{10});
+  EXPECT_EQ(host.MessageIds(), std::vector<int>{res::kCannotWriteBecause});
   EXPECT_EQ(list.size(), 1u);
 
   writer.SetFolder(dir.slashed());
   host.cancelAtReport = 1;
   EXPECT_FALSE(writer.WriteTrackFile(list, 4, 1, false));
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{10});  // a cancel shows nothing
+  EXPECT_EQ(host.MessageIds(), std::vector<int>{res::kCannotWriteBecause});  // a cancel shows nothing
   EXPECT_EQ(list.size(), 1u);
   EXPECT_EQ(Contents(dir.slashed() + "VLMIX4.TMP"), "");
 }

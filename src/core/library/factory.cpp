@@ -361,7 +361,7 @@ FactoryInstall InstallFactoryLibrary(const std::string& folder, Host& host, bool
       continue;
     fs::path path = fs::path(folder) / f.name;
     if (!files::WriteAtomic(path, f.bytes)) {
-      ShowMessage(host, res::kCannotWrite, path.string());
+      ShowWriteFailure(host, path.string());
       result.ok = false;
       break;  // the next files would fail the same way
     }

@@ -149,7 +149,7 @@ bool SettingsLibrary::WritePrefs() {
   w.WriteInt32(kLibraryFileVersion);
   w.WriteString(rel);
   if (!files::WriteAtomic(files::Resolve(UserDataFolder, kPrefsFile), w.Bytes())) {
-    ShowMessage(host_, res::kCannotWrite, "PREFS.DAT");
+    ShowWriteFailure(host_, "PREFS.DAT");
     return false;
   }
   return true;
@@ -203,15 +203,34 @@ bool LoadInto(Host& host, const std::string& path, T& target, Decode decode) {
 
 }  // namespace
 
+namespace {
+
+// A hand-edited or damaged value never reaches a run: each one is reported and replaced.
+void ReportRepairs(Host& host, const std::string& path, const std::vector<OutOfRange>& repairs) {
+  for (const OutOfRange& r : repairs)
+    ShowMessageFormatted(host, res::kOutOfRangeSetting, {path, r.field, r.value, r.range, r.used});
+}
+
+}  // namespace
+
 bool SettingsLibrary::LoadOptions() {
-  return LoadInto(host_, LibraryFile("OPTIONS.DAT"), options,
-                  [](std::span<const std::uint8_t> b, Options& o) { return DecodeOptions(b, o); });
+  const std::string path = LibraryFile("OPTIONS.DAT");
+  if (!LoadInto(host_, path, options, [](std::span<const std::uint8_t> b, Options& o) {
+        return DecodeOptions(b, o);
+      }))
+    return false;
+  ReportRepairs(host_, path, RepairOptions(options));
+  return true;
 }
 
 bool SettingsLibrary::LoadDefaults() {
-  return LoadInto(
-      host_, LibraryFile("DEFAULTS.DAT"), defaults,
-      [](std::span<const std::uint8_t> b, Defaults& d) { return DecodeDefaults(b, d); });
+  const std::string path = LibraryFile("DEFAULTS.DAT");
+  if (!LoadInto(host_, path, defaults, [](std::span<const std::uint8_t> b, Defaults& d) {
+        return DecodeDefaults(b, d);
+      }))
+    return false;
+  ReportRepairs(host_, path, RepairDefaults(defaults));
+  return true;
 }
 
 bool SettingsLibrary::LoadTemplateSelection() {
@@ -248,7 +267,7 @@ bool SettingsLibrary::SaveOptions(const Options& values, std::string* error,
   written.version = kLibraryFileVersion;
   const std::string path = LibraryFile("OPTIONS.DAT");
   if (!files::WriteAtomic(path, EncodeOptions(written))) {
-    ShowMessage(host_, res::kCannotWrite, path);
+    ShowWriteFailure(host_, path);
     return false;
   }
   if (multipleSystemsChanged)
@@ -266,7 +285,7 @@ bool SettingsLibrary::SaveDefaults(const Defaults& values, std::string* error) {
   written.version = kLibraryFileVersion;
   const std::string path = LibraryFile("DEFAULTS.DAT");
   if (!files::WriteAtomic(path, EncodeDefaults(written))) {
-    ShowMessage(host_, res::kCannotWrite, path);
+    ShowWriteFailure(host_, path);
     return false;
   }
   defaults = written;

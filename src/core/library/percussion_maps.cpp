@@ -181,7 +181,7 @@ bool WriteMapSetup(Host& host, const std::string& folder, const MapSetup& setup,
   }
   const std::string path = SetupPath(folder, setup.name);
   if (!files::WriteAtomic(path, EncodeMapSetup(setup))) {
-    ShowMessage(host, res::kCannotWrite, path);
+    ShowWriteFailure(host, path);
     return false;
   }
   return true;

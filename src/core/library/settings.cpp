@@ -154,6 +154,44 @@ std::optional<FieldError> Validate(const T& values, const Field<T> (&fields)[N])
   return std::nullopt;
 }
 
+// The one string field, the file type, takes two values; any other is a damaged file.
+bool KnownFileType(const std::string& v) {
+  return v == "Type 0" || v == "Type 1";
+}
+
+template <class T, std::size_t N>
+std::vector<OutOfRange> Repair(T& values, const T& factory, const Field<T> (&fields)[N]) {
+  std::vector<OutOfRange> out;
+  for (const auto& f : fields) {
+    if (values.version < f.fromVersion) continue;
+    std::visit(
+        [&](auto member) {
+          auto& v = values.*member;
+          using V = std::decay_t<decltype(v)>;
+          OutOfRange bad{std::string(f.name), {}, {}, {}};
+          if constexpr (std::is_same_v<V, std::string>) {
+            if (KnownFileType(v)) return;
+            bad.value = "\"" + v + "\"";
+            bad.range = "\"Type 0\" or \"Type 1\"";
+            bad.used = "\"" + factory.*member + "\"";
+          } else {
+            if (v >= f.min && v <= f.max) return;
+            constexpr bool integer = std::is_same_v<V, std::int32_t>;
+            char buf[32];
+            auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+            bad.value = ec == std::errc() ? std::string(buf, end) : std::string("?");
+            bad.range = Limit(f.min, integer) + " to " + Limit(f.max, integer);
+            end = std::to_chars(buf, buf + sizeof buf, factory.*member).ptr;
+            bad.used = std::string(buf, end);
+          }
+          v = factory.*member;
+          out.push_back(std::move(bad));
+        },
+        f.member);
+  }
+  return out;
+}
+
 template <class T, std::size_t N>
 const Field<T>* Find(std::string_view key, const Field<T> (&fields)[N]) {
   for (const auto& f : fields) {
@@ -262,6 +300,13 @@ bool DecodeOptions(std::span<const std::uint8_t> bytes, Options& inOut) {
 }
 bool DecodeDefaults(std::span<const std::uint8_t> bytes, Defaults& inOut) {
   return Decode(bytes, inOut, kDefaultsFields);
+}
+
+std::vector<OutOfRange> RepairOptions(Options& o) {
+  return Repair(o, Options{}, kOptionsFields);
+}
+std::vector<OutOfRange> RepairDefaults(Defaults& d) {
+  return Repair(d, Defaults{}, kDefaultsFields);
 }
 
 std::optional<FieldError> ValidateOptions(const Options& o) {

@@ -71,6 +71,18 @@ std::vector<std::uint8_t> EncodeDefaults(const Defaults& defaults);
 bool DecodeOptions(std::span<const std::uint8_t> bytes, Options& inOut);
 bool DecodeDefaults(std::span<const std::uint8_t> bytes, Defaults& inOut);
 
+// A field of a file read that holds what no dialog would write, and the value used instead.
+struct OutOfRange {
+  std::string field;  // the member's name
+  std::string value;  // as read
+  std::string range;  // "1 to 350"
+  std::string used;   // the built-in value (the factory library's), which the field now holds
+};
+// Sets every field outside its range (a flag other than 0 or 1, a file type other than "Type 0"
+// or "Type 1") to its built-in value, and says which.
+std::vector<OutOfRange> RepairOptions(Options& options);
+std::vector<OutOfRange> RepairDefaults(Defaults& defaults);
+
 // The first field a dialog would refuse on OK, with the text it shows ("Enter an integer between
 // 1 and 350."); field is the member's name.
 struct FieldError {

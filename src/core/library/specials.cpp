@@ -351,7 +351,7 @@ bool SpecialLibrary::SaveSpecial(const SpecialRecord& record, FieldError& refuse
 
   fs::path path = files::Resolve(settings_.LibraryFolder, SpecialFileName(r.fileName, libraryText));
   if (!files::WriteAtomic(path, EncodeSpecial(r))) {
-    ShowMessage(host_, res::kCannotWrite, path.string());
+    ShowWriteFailure(host_, path.string());
     return false;
   }
   damagedReported_.erase(path.string());

@@ -454,7 +454,7 @@ bool SymbolLibrary::SaveSymbol(const SymbolRecord& record, FieldError& refused,
       code9 ? SymbolFileName(r.number, libraryText) : SymbolFileName(r.text, libraryText);
   fs::path path = files::Resolve(settings_.LibraryFolder, name);
   if (!files::WriteAtomic(path, EncodeSymbol(r))) {
-    ShowMessage(host_, res::kCannotWrite, path.string());
+    ShowWriteFailure(host_, path.string());
     return false;
   }
   damagedReported_.erase(path.string());

@@ -88,7 +88,7 @@ bool WriteLibraryFile(Host& host, const std::string& folder, const std::string& 
                       std::span<const std::uint8_t> bytes) {
   const std::string path = LibraryPath(folder, name);
   if (!files::WriteAtomic(path, bytes)) {
-    ShowMessage(host, res::kCannotWrite, path);
+    ShowWriteFailure(host, path);
     return false;
   }
   return true;
@@ -393,7 +393,7 @@ std::optional<std::string> PrepareTextFile(Host& host, const std::string& folder
   std::error_code ec;
   if (std::filesystem::exists(path, ec)) return path;
   if (!files::WriteAtomic(path, std::string_view())) {
-    ShowMessage(host, res::kCannotWrite, path);
+    ShowWriteFailure(host, path);
     return std::nullopt;
   }
   return path;

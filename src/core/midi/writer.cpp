@@ -117,36 +117,37 @@ bool PeekNext(const Bytes& bytes, MergeStream& s) {
 // --- OutputFile ---
 
 void OutputFile::Closer::operator()(std::FILE* f) const {
-  std::fclose(f);
+  files::CloseFile(f);
 }
 
-bool OutputFile::Open(const std::filesystem::path& path) {
-  file_.reset(std::fopen(path.c_str(), "wb"));
-  path_ = path.string();
+bool OutputFile::Open(const std::filesystem::path& path, const std::string& shown) {
+  file_.reset(files::OpenFile(path, "wb"));
+  path_ = shown.empty() ? path.string() : shown;
   // Held while the file is written: a later run removes only partial files no one holds.
   if (file_) files::LockOpenFile(fileno(file_.get()));
   return file_ != nullptr;
 }
 
 bool OutputFile::Write(std::span<const std::uint8_t> bytes) {
-  if (!file_) return false;
-  return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) == bytes.size();
+  if (!file_) {
+    files::ClearLastError();  // no reason the system could give
+    return false;
+  }
+  return files::WriteFile(file_.get(), bytes.data(), bytes.size());
 }
 
 bool OutputFile::Close() {
   if (!file_) return true;
-  const bool flushed = std::fflush(file_.get()) == 0;
-  const bool closed = std::fclose(file_.release()) == 0;
-  return flushed && closed;
+  return files::CloseFile(file_.release());
 }
 
 bool AppendTrackFile(Host& host, MidiOutput& output) {
   const std::string trackPath = output.trackFile.Path();
   if (!output.trackFile.Close()) {
-    ShowMessage(host, res::kCannotWrite, trackPath);
+    ShowWriteFailure(host, trackPath);
     return false;
   }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(trackPath.c_str(), "rb"),
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(files::OpenFile(trackPath, "rb"),
                                                      &std::fclose);
   if (!in) {
     ShowMessage(host, res::kCannotRead, trackPath);
@@ -156,7 +157,7 @@ bool AppendTrackFile(Host& host, MidiOutput& output) {
   for (;;) {
     const std::size_t n = std::fread(block.data(), 1, block.size(), in.get());
     if (n > 0 && !output.file.Write(std::span(block.data(), n))) {
-      ShowMessage(host, res::kCannotWrite, output.file.Path());
+      ShowWriteFailure(host, output.file.Path());
       return false;
     }
     if (n < block.size()) break;
@@ -166,7 +167,7 @@ bool AppendTrackFile(Host& host, MidiOutput& output) {
     return false;
   }
   if (!output.file.Close()) {
-    ShowMessage(host, res::kCannotWrite, output.file.Path());
+    ShowWriteFailure(host, output.file.Path());
     return false;
   }
   return true;
@@ -220,7 +221,7 @@ bool MidiWriter::WriteChunk(OutputFile& file, std::vector<std::uint8_t>& body) {
   PutBigEndian32(header, static_cast<std::uint32_t>(body.size()));
   const bool ok = file.Write(header) && file.Write(body);
   body.clear();
-  if (!ok) ShowMessage(host_, res::kCannotWrite, file.Path());
+  if (!ok) ShowWriteFailure(host_, file.Path());
   return ok;
 }
 
@@ -359,7 +360,7 @@ bool MidiWriter::WriteHeaderAndConductor(MidiFileType type, std::span<const CBar
   buffers_[kConductorBuffer].clear();
   WriteConductor(bars, tempos, repeatBarlines);
   if (!output.file.Write(header)) {
-    ShowMessage(host_, res::kCannotWrite, output.file.Path());
+    ShowWriteFailure(host_, output.file.Path());
     return false;
   }
   if (!type1) return true;

@@ -21,8 +21,9 @@ namespace vellumix {
 // A binary file opened for writing by the caller of the writer; it closes itself.
 class OutputFile {
  public:
-  // Creates or empties `path`; false when it can't be opened.
-  bool Open(const std::filesystem::path& path);
+  // Creates or empties `path`; false when it can't be opened. Messages name it `shown` (the
+  // file the user asked for, when `path` is a partial file standing in for it) or `path`.
+  bool Open(const std::filesystem::path& path, const std::string& shown = {});
   bool IsOpen() const { return file_ != nullptr; }
   // The path as messages show it.
   const std::string& Path() const { return path_; }

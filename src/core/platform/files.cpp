@@ -1,8 +1,10 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include <dirent.h>
@@ -24,12 +26,123 @@ bool EndsWithNoCase(std::string_view s, std::string_view end) {
   return s.size() >= end.size() && EqualNoCase(s.substr(s.size() - end.size()), end);
 }
 
+std::atomic<std::uint64_t> operations{0};
+std::atomic<std::uint64_t> failAt{0};
+std::atomic<int> failError{0};
+thread_local int lastError = 0;
+
+// Counts one operation; true, with errno set, when the plan fails this one.
+bool Planned() {
+  const std::uint64_t n = ++operations;
+  const std::uint64_t at = failAt.load();
+  if (at == 0 || n != at) return false;
+  errno = failError.load();
+  return true;
+}
+
+// Keeps errno as the reason of a failure; returns `value` for the caller to pass on.
+template <typename T>
+T Failed(T value) {
+  lastError = errno != 0 ? errno : EIO;
+  return value;
+}
+
 }  // namespace
 
+int LastError() {
+  return lastError;
+}
+
+void ClearLastError() {
+  lastError = 0;
+}
+
+std::string ErrorText(int error) {
+  return std::strerror(error);
+}
+
+void PlanFault(std::uint64_t n, int error) {
+  failError = error;
+  failAt = n == 0 ? 0 : operations.load() + n;
+}
+
+std::uint64_t OperationCount() {
+  return operations.load();
+}
+
+std::FILE* OpenFile(const fs::path& path, const char* mode) {
+  if (Planned()) return Failed<std::FILE*>(nullptr);
+  std::FILE* file = std::fopen(path.c_str(), mode);
+  return file != nullptr ? file : Failed<std::FILE*>(nullptr);
+}
+
+bool WriteFile(std::FILE* file, const void* data, std::size_t size) {
+  if (size == 0) return true;
+  if (Planned()) return Failed(false);
+  errno = 0;
+  return std::fwrite(data, 1, size, file) == size || Failed(false);
+}
+
+bool CloseFile(std::FILE* file) {
+  const bool planned = Planned();
+  const int plannedError = errno;
+  errno = 0;
+  const bool flushed = std::fflush(file) == 0;
+  const int flushError = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (planned) errno = plannedError;
+  else if (!flushed) errno = flushError;
+  return (!planned && flushed && closed) || Failed(false);
+}
+
+bool Rename(const fs::path& from, const fs::path& to) {
+  if (Planned()) return Failed(false);
+  return std::rename(from.c_str(), to.c_str()) == 0 || Failed(false);
+}
+
+bool Remove(const fs::path& path) {
+  if (Planned()) return Failed(false);
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT || Failed(false);
+}
+
+std::string MakeUniqueFolder(const fs::path& parent, std::string_view prefix) {
+  if (Planned()) return Failed(std::string());
+  std::string name = (parent / (std::string(prefix) + "XXXXXX")).string();
+  if (::mkdtemp(name.data()) == nullptr) return Failed(std::string());
+  return name;
+}
+
+int OpenLocked(const fs::path& path) {
+  if (Planned()) return Failed(-1);
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return Failed(-1);
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    Failed(0);
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void CloseLock(int fd) {
+  if (fd >= 0) ::close(fd);
+}
+
+bool LinkOrCopy(const fs::path& from, const fs::path& to) {
+  if (Planned()) return Failed(false);
+  if (::link(from.c_str(), to.c_str()) == 0) return true;
+  std::error_code ec;
+  if (fs::copy_file(from, to, ec)) return true;
+  errno = ec.value();
+  return Failed(false);
+}
+
 std::optional<Bytes> ReadAll(const fs::path& path, std::uint64_t limit) {
+  if (Planned()) return Failed(std::optional<Bytes>());
   // Opened without waiting for a writer, so that a FIFO can be refused.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return Failed(std::optional<Bytes>());
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
       static_cast<std::uint64_t>(st.st_size) > limit) {
@@ -55,6 +168,7 @@ std::optional<Bytes> ReadAll(const fs::path& path, std::uint64_t limit) {
     }
     bytes.insert(bytes.end(), buf, buf + n);
   }
+  if (!ok) Failed(0);
   ::close(fd);
   if (!ok) return std::nullopt;
   return bytes;
@@ -69,25 +183,29 @@ bool WriteAtomic(const fs::path& path, std::span<const std::uint8_t> bytes, bool
   std::string tmpl = (dir / hidden).string();
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
+  if (Planned()) return Failed(false);
   int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(false);
   const std::uint8_t* p = bytes.data();
   std::size_t left = bytes.size();
-  bool ok = true;
-  while (left > 0) {
+  bool ok = !Planned() || Failed(false);
+  while (ok && left > 0) {
     ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      ok = false;
+      if (n == 0) errno = ENOSPC;
+      ok = Failed(false);
       break;
     }
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (ok && flush && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
+  if (ok && Planned()) ok = Failed(false);
+  if (ok && flush && ::fsync(fd) != 0) ok = Failed(false);
+  if (::close(fd) != 0 && ok) ok = Failed(false);
   // mkstemp makes the file private; library files are ordinary user files.
   if (ok) ::chmod(name.data(), 0644);
-  if (ok && std::rename(name.data(), path.c_str()) != 0) ok = false;
+  if (ok && !Rename(name.data(), path)) ok = false;
   if (!ok) ::unlink(name.data());
   return ok;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -31,6 +32,38 @@ bool WriteAtomic(const std::filesystem::path& path, std::span<const std::uint8_t
                  bool flush = true);
 bool WriteAtomic(const std::filesystem::path& path, std::string_view text, bool flush = true);
 
+// Plain file operations. Each counts as one operation of the fault plan below and, when it fails,
+// leaves its errno as LastError() of this thread.
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
+// The whole block or false.
+bool WriteFile(std::FILE* file, const void* data, std::size_t size);
+// Flushes and closes (the file is closed either way); false when buffered bytes were lost.
+bool CloseFile(std::FILE* file);
+bool Rename(const std::filesystem::path& from, const std::filesystem::path& to);
+// True when `path` is gone afterwards (it may not have existed).
+bool Remove(const std::filesystem::path& path);
+// A new folder of its own, named `prefix` + six random characters, in `parent`; empty on
+// failure.
+std::string MakeUniqueFolder(const std::filesystem::path& parent, std::string_view prefix);
+
+// Opens (creating) `path` and waits for an exclusive lock on it; -1 on failure. Closing the
+// descriptor (CloseLock) lets the lock go.
+int OpenLocked(const std::filesystem::path& path);
+void CloseLock(int fd);
+// `to` becomes a second name of `from` (a copy where the file system has no links).
+bool LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// The errno of this thread's last failed operation through this layer; 0 when none failed.
+int LastError();
+void ClearLastError();
+// The system's words for `error` ("No space left on device").
+std::string ErrorText(int error);
+
+// For tests: from now on, the `n`-th file operation through this layer fails with `error`
+// (n = 1 is the next one); n = 0 fails none. Operations are counted either way.
+void PlanFault(std::uint64_t n, int error);
+std::uint64_t OperationCount();
+
 // ASCII case folding: library files are found whatever the letter case of their names.
 bool EqualNoCase(std::string_view a, std::string_view b);
 // Less-than on case-folded names, for a stable listing order.
@@ -46,7 +79,6 @@ std::filesystem::path Resolve(const std::filesystem::path& folder, std::string_v
 std::vector<std::filesystem::path> List(const std::filesystem::path& folder,
                                         std::string_view extension, std::string_view prefix = {});
 
-// Splits text into lines ending in LF or CR LF; a last line without an end is kept.
 // The names of the entries of `folder` (not "." and ".."), in the order the system gives them;
 // nothing when it can't be read.
 std::optional<std::vector<std::string>> EntryNames(const std::filesystem::path& folder);
@@ -57,6 +89,7 @@ bool LockOpenFile(int fd);
 // Deletes `path` unless an open file still holds its lock (a writer that is running).
 void RemoveIfUnlocked(const std::filesystem::path& path);
 
+// Splits text into lines ending in LF or CR LF; a last line without an end is kept.
 std::vector<std::string> SplitLines(std::string_view text);
 // The same lines as views of `text`.
 std::vector<std::string_view> SplitLineViews(std::string_view text);

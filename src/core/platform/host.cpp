@@ -2,10 +2,22 @@
 
 #include <algorithm>
 
+#include "platform/files.h"
+
 namespace vellumix {
 
 void ShowMessage(Host& host, int id, std::string_view argument) {
   host.ShowMessage(id, res::Format(id, {argument}));
+}
+
+void ShowWriteFailure(Host& host, std::string_view path) {
+  const int error = files::LastError();
+  if (error == 0) {
+    ShowMessage(host, res::kCannotWrite, path);
+    return;
+  }
+  const std::string reason = files::ErrorText(error);
+  ShowMessageFormatted(host, res::kCannotWriteBecause, {path, reason});
 }
 
 void ShowMessageById(Host& host, int id) { host.ShowMessage(id, res::Text(id)); }

@@ -52,6 +52,9 @@ void ShowMessage(Host& host, int id, std::string_view argument);
 void ShowMessageById(Host& host, int id);
 // Message `id` with several arguments (%d and %s in order).
 void ShowMessageFormatted(Host& host, int id, const std::vector<res::FormatArg>& args);
+// A failed write of `path` (the name the user knows) with the system's reason (message 10 when
+// no reason is known).
+void ShowWriteFailure(Host& host, std::string_view path);
 // Yes/No question `id` with one string argument.
 bool AskYesNo(Host& host, int id, std::string_view argument);
 

@@ -67,6 +67,9 @@ enum MessageId : int {
   kNoProgramOpens = 20012,
   kMidiDoesNotReadBack = 20013,
   kOutputNotAFile = 20014,
+  kCannotWriteBecause = 20030,
+  kCannotWriteLibraryFolder = 20031,
+  kOutOfRangeSetting = 20032,
 };
 
 // The text of message `id`, or an empty view when the table has no such entry.

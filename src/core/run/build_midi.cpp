@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <random>
@@ -57,6 +59,16 @@ struct TrackText {
   std::vector<std::string_view> lines;
   bool complete = true;
 };
+
+// Opens track file `number` for reading into `file`, which stays empty when there is no such file.
+// False after a message when the file is there but can't be opened.
+bool OpenTrackFile(Host& host, const TrackFileWriter& tracks, int number,
+                   std::unique_ptr<std::FILE, int (*)(std::FILE*)>& file) {
+  file.reset(files::OpenFile(TrackFileName(tracks.Folder(), number), "rb"));
+  if (file || files::LastError() == ENOENT) return true;
+  ShowMessage(host, res::kCannotRead, TrackFileName(tracks.ShownFolder(), number));
+  return false;
+}
 
 std::optional<TrackText> ReadTrackText(const std::string& path) {
   auto bytes = files::ReadAll(path);
@@ -125,8 +137,8 @@ class Assembly {
   bool ReadBars();
   // The tempo track (0) and the instrument tracks of the run, in the order they are written.
   std::vector<int> TrackNumbers() const;
-  void MeasureBars(const std::vector<int>& tracks);
-  void MeasureTrack(int number, std::vector<std::int32_t>& filled, std::vector<Bracket>& brackets);
+  bool MeasureBars(const std::vector<int>& tracks);
+  bool MeasureTrack(int number, std::vector<std::int32_t>& filled, std::vector<Bracket>& brackets);
   // True while the item belongs to a first ending that the repeat passes over.
   bool PassedOver(float x);
   bool Track(int number);
@@ -161,9 +173,10 @@ class Assembly {
 
 bool Assembly::ReadBars() {
   const std::string name = TrackFileName(doc_.trackFiles.Folder(), kBarFileNumber);
+  const std::string shown = TrackFileName(doc_.trackFiles.ShownFolder(), kBarFileNumber);
   auto text = ReadTrackText(name);
   if (!text) {
-    ShowMessage(doc_.host, res::kCannotRead, name);
+    ShowMessage(doc_.host, res::kCannotRead, shown);
     return false;
   }
   auto& bars = engine_.Bars();
@@ -173,7 +186,7 @@ bool Assembly::ReadBars() {
     TrackLine line = ParseTrackLine(text->lines[i]);
     if (line.count < 6) {
       ShowMessageFormatted(doc_.host, res::kDamagedScoreFile,
-                           {name, "line " + std::to_string(i + 1) + " does not hold six numbers"});
+                           {shown, "line " + std::to_string(i + 1) + " does not hold six numbers"});
       return false;
     }
     CBar bar;
@@ -193,7 +206,7 @@ bool Assembly::ReadBars() {
     bars.push_back(bar);
   }
   if (bars.empty()) {
-    ShowMessageFormatted(doc_.host, res::kDamagedScoreFile, {name, "it holds no bar"});
+    ShowMessageFormatted(doc_.host, res::kDamagedScoreFile, {shown, "it holds no bar"});
     return false;
   }
   return true;
@@ -208,15 +221,14 @@ std::vector<int> Assembly::TrackNumbers() const {
   return tracks;
 }
 
-void Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
+bool Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
                             std::vector<Bracket>& brackets) {
   const int fileNumber = number == 0 ? kTempoFileNumber : number;
   const StoredTrackLines* stored = doc_.trackFiles.Stored(fileNumber);
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
   if (stored == nullptr) {
-    const std::string name = TrackFileName(doc_.trackFiles.Folder(), fileNumber);
-    file.reset(std::fopen(name.c_str(), "rb"));
-    if (!file) return;
+    if (!OpenTrackFile(doc_.host, doc_.trackFiles, fileNumber, file)) return false;
+    if (!file) return true;
   }
   const auto& bars = engine_.Bars();
   constexpr float kNone = -std::numeric_limits<float>::infinity();
@@ -290,15 +302,16 @@ void Assembly::MeasureTrack(int number, std::vector<std::int32_t>& filled,
   // The bar a track ends in is flushed, not closed, and keeps its length, unless its repeat is
   // still to be played.
   if (repeats && armed && IsEndRepeat(bars[bar].barlineType)) close();
+  return true;
 }
 
-void Assembly::MeasureBars(const std::vector<int>& tracks) {
+bool Assembly::MeasureBars(const std::vector<int>& tracks) {
   auto& bars = engine_.Bars();
   std::vector<std::int32_t> filled(bars.size(), 0);
   std::vector<Bracket> brackets;
   // The tempo file repeats the top staves, which their instrument files hold already.
   for (int number : tracks)
-    if (number != 0) MeasureTrack(number, filled, brackets);
+    if (number != 0 && !MeasureTrack(number, filled, brackets)) return false;
 
   // A bar that no track fills is an upbeat or a shortened last bar: it takes the length of the
   // longest music in it, and its time signature (and the next bar's) says so.
@@ -325,6 +338,7 @@ void Assembly::MeasureBars(const std::vector<int>& tracks) {
       if (middle >= b.left && middle <= b.right) bars[i].ending = b.number;
     }
   }
+  return true;
 }
 
 TrackInstrument Assembly::Instrument(int number) const {
@@ -490,16 +504,16 @@ void Assembly::Item(const TrackLine& item, std::int64_t lineStart, std::int64_t&
 
 bool Assembly::Track(int number) {
   const int fileNumber = number == 0 ? kTempoFileNumber : number;
-  const std::string name = TrackFileName(doc_.trackFiles.Folder(), fileNumber);
+  const std::string name = TrackFileName(doc_.trackFiles.ShownFolder(), fileNumber);
   // The lines this run wrote come from memory when it kept them; otherwise from the file, line by
   // line, so that a long track is never held in memory whole.
   const StoredTrackLines* stored = doc_.trackFiles.Stored(fileNumber);
   using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
   File file(nullptr, &std::fclose), ahead(nullptr, &std::fclose);
   if (stored == nullptr) {
-    file.reset(std::fopen(name.c_str(), "rb"));
+    if (!OpenTrackFile(doc_.host, doc_.trackFiles, fileNumber, file)) return false;
     if (!file) return true;  // a track whose file is missing is left out
-    ahead.reset(std::fopen(name.c_str(), "rb"));
+    if (!OpenTrackFile(doc_.host, doc_.trackFiles, fileNumber, ahead)) return false;
     if (!ahead) return true;
   }
   // The engine must not keep a handle that closes with this track, however it ends.
@@ -623,7 +637,7 @@ bool Assembly::Run() {
                                                           : 0.0f);
 
   const std::vector<int> tracks = TrackNumbers();
-  MeasureBars(tracks);
+  if (!MeasureBars(tracks)) return false;
   for (int number : tracks)
     if (!Track(number)) return false;
   if (!writer_.WriteHeaderAndConductor(type_, engine_.Bars(), engine_.Tempos(),
@@ -700,29 +714,29 @@ bool OutputIsAFile(Host& host, const std::string& outputPath) {
   return false;
 }
 
-bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* facts) {
+bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* facts,
+                   const std::function<bool()>& beforePlacing) {
   // Never replaces a folder, a device or a pipe; a link's file is replaced in its own folder.
   if (!OutputIsAFile(doc.host, outputPath)) return false;
   const fs::path target = OutputTarget(outputPath);
   RemoveLeftovers(target);
   const std::string partial = PartialName(target);
   MidiOutput output;
-  if (!output.file.Open(partial)) {
-    ShowMessage(doc.host, res::kCannotWrite, outputPath);
+  if (!output.file.Open(partial, outputPath)) {
+    ShowWriteFailure(doc.host, outputPath);
     return false;
   }
   if (!output.trackFile.Open(doc.TemporaryTrackFile())) {
+    ShowWriteFailure(doc.host, doc.TemporaryTrackFile());
     output.file.Close();
-    std::error_code ec;
-    fs::remove(partial, ec);
-    ShowMessage(doc.host, res::kCannotWrite, doc.TemporaryTrackFile());
+    files::Remove(partial);
     return false;
   }
   Assembly assembly(doc, output);
   bool ok = assembly.Run();
   output.trackFile.Close();
   if (output.file.IsOpen() && !output.file.Close()) {
-    ShowMessage(doc.host, res::kCannotWrite, outputPath);
+    ShowWriteFailure(doc.host, outputPath);
     ok = false;
   }
   if (ok) {
@@ -739,15 +753,13 @@ bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* 
       facts->bytes = bytes->size();
     }
   }
-  std::error_code ec;
-  if (ok) {
-    fs::rename(partial, target, ec);
-    if (ec) {
-      ShowMessage(doc.host, res::kCannotWrite, outputPath);
-      ok = false;
-    }
+  if (ok && beforePlacing) ok = beforePlacing();
+  if (ok && !files::Rename(partial, target)) {
+    ShowWriteFailure(doc.host, outputPath);
+    ok = false;
   }
   if (!ok) {
+    std::error_code ec;
     fs::remove(partial, ec);
     doc.midi.Reset();
     doc.engine.ClearRun();

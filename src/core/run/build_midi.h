@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace vellumix {
@@ -45,6 +46,8 @@ struct MidiFacts {
 // `outputPath`. The file is built beside the target and put in its place only when complete and
 // when it reads back as a whole Standard MIDI File, so a failed or cancelled run leaves what was
 // there. False after a message, or on cancel; `facts` (when given) receives what the file holds.
-bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* facts = nullptr);
+// `beforePlacing`, when given, runs once the file is whole; false from it leaves the file out.
+bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* facts = nullptr,
+                   const std::function<bool()>& beforePlacing = {});
 
 }  // namespace vellumix

@@ -1,6 +1,5 @@
 #include "run/document.h"
 
-#include <array>
 #include <cctype>
 #include <filesystem>
 
@@ -34,19 +33,22 @@ bool CVellumixDoc::SaveOptions(const Options& values, std::string* error) {
 }
 
 std::string CVellumixDoc::TemporaryTrackFile() const {
-  return library.UserDataFolder + "VLMIXMID.TMP";
+  return (runFolder.Active() ? runFolder.Path() : library.UserDataFolder) + "VLMIXMID.TMP";
 }
 
 bool CVellumixDoc::PrepareRun() {
   if (!library.ReloadLibrary()) return false;
   systems.StartRun();
-  trackFiles.SetFolder(library.LibraryFolder);
-  return symbols.FillCache();
+  trackFiles.ClearWritten();
+  if (!symbols.FillCache() || !runFolder.Create(host, library.LibraryFolder)) return false;
+  trackFiles.SetFolder(runFolder.Path(), library.LibraryFolder);
+  return true;
 }
 
 void CVellumixDoc::ReleaseRunData() {
   trackFiles.Close();
   trackFiles.ReleaseStored();
+  runFolder.Remove();
   symbols.ReleaseCache();
   specials.Release();
 }
@@ -58,34 +60,6 @@ bool CVellumixDoc::ReadFileGroup(std::string& name, int count) {
 
 void CVellumixDoc::ReleaseStaffLists() {
   score.ClearLists();
-}
-
-bool CVellumixDoc::DeleteTemporaryFiles() {
-  trackFiles.Close();
-  const bool marked = trackFiles.AnyWritten();
-  auto remove = [&](const std::string& name) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(name, ec)) return true;
-    std::filesystem::remove(name, ec);
-    return ReportStatus(host, res::FormatText(res::kDeletingFile, {name}), 0, false);
-  };
-  // Which track files exist, from one listing of the folder rather than a look at every name.
-  std::array<bool, kTempoFileNumber + 1> present{};
-  if (!marked) {
-    if (const auto names = files::EntryNames(trackFiles.Folder())) {
-      for (const std::string& name : *names) {
-        const int number = TrackFileNumber(name);
-        if (number >= 0) present[static_cast<std::size_t>(number)] = true;
-      }
-    }
-  }
-  for (int i = 0; i <= kTempoFileNumber; ++i) {
-    if (marked ? !trackFiles.Written(i) : !present[static_cast<std::size_t>(i)]) continue;
-    if (!remove(TrackFileName(trackFiles.Folder(), i))) return false;
-  }
-  if (!remove(TemporaryTrackFile())) return false;
-  trackFiles.ClearWritten();
-  return true;
 }
 
 namespace {
@@ -122,18 +96,10 @@ RunResult ReadGroups(CVellumixDoc& doc, const std::vector<std::string>& entries,
   return RunResult::kDone;
 }
 
-// NAMELIST.TMP written, the files of an earlier run deleted.
-RunResult ClearEarlierRun(CVellumixDoc& doc, const std::vector<std::string>& entries) {
-  if (!WriteNameList(doc.library.LibraryFolder, entries, doc.host)) return RunResult::kStopped;
-  doc.trackFiles.SetFolder(doc.library.LibraryFolder);
-  if (!doc.DeleteTemporaryFiles()) return RunResult::kCancelled;
-  return RunResult::kDone;
-}
-
-// The library reloaded and the groups read.
+// The library reloaded, NAMELIST.TMP written and the groups read.
 RunResult PrepareAndRead(CVellumixDoc& doc, const std::vector<std::string>& entries,
                          ReadSummary& summary) {
-  if (!doc.PrepareRun()) {
+  if (!doc.PrepareRun() || !WriteNameList(doc.runFolder.Path(), entries, doc.host)) {
     doc.ReleaseRunData();
     return RunResult::kStopped;
   }
@@ -153,19 +119,19 @@ RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      ReadSummary& summary) {
   summary = {};
   if (entries.empty()) return RunResult::kDone;
-  if (RunResult r = ClearEarlierRun(doc, entries); r != RunResult::kDone) return r;
   if (RunResult r = PrepareAndRead(doc, entries, summary); r != RunResult::kDone) return r;
-  ReportStatusById(doc.host, res::kDone, true);
+  const bool published = doc.runFolder.Publish(doc.host, true);
   doc.ReleaseRunData();
+  if (!published) return RunResult::kStopped;
+  ReportStatusById(doc.host, res::kDone, true);
   return RunResult::kDone;
 }
 
 RunResult ReadOldData(CVellumixDoc& doc, const std::string& outputPath) {
-  if (!doc.PrepareRun()) {
+  if (!doc.PrepareRun() || !doc.runFolder.TakeFinished(doc.host)) {
     doc.ReleaseRunData();
     return RunResult::kStopped;
   }
-  doc.trackFiles.SetFolder(doc.library.LibraryFolder);
   const bool ok = BuildMidiFile(doc, outputPath);
   doc.ReleaseRunData();
   if (!ok) return RunResult::kStopped;
@@ -177,8 +143,6 @@ RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      const std::string& outputPath, ReadSummary& summary) {
   summary = {};
   if (entries.empty()) return RunResult::kDone;
-  // The earlier run's files go before the questions: a No leaves them deleted all the same.
-  if (RunResult r = ClearEarlierRun(doc, entries); r != RunResult::kDone) return r;
   if (UpperExtension(outputPath) != ".MID" &&
       !AskYesNo(doc.host, res::kNotMidExtension, outputPath))
     return RunResult::kStopped;
@@ -191,17 +155,15 @@ RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
   // The MIDI half takes what it can of the intermediate files from memory.
   doc.trackFiles.KeepLines(true);
   if (RunResult r = PrepareAndRead(doc, entries, summary); r != RunResult::kDone) return r;
-  if (!BuildMidiFile(doc, outputPath, &summary.midi)) {
-    doc.ReleaseRunData();
-    return RunResult::kStopped;
-  }
-  summary.midiWritten = true;
-  if (doc.library.options.deleteTemporaryFiles && !doc.DeleteTemporaryFiles()) {
-    doc.ReleaseRunData();
-    return RunResult::kStopped;
-  }
-  ReportStatusById(doc.host, res::kDone, true);
+  // The intermediate files go in place first: a run that fails there leaves the earlier MIDI
+  // file as it was.
+  const bool keep = !doc.library.options.deleteTemporaryFiles;
+  const bool ok = BuildMidiFile(doc, outputPath, &summary.midi,
+                                [&] { return doc.runFolder.Publish(doc.host, keep); });
   doc.ReleaseRunData();
+  if (!ok) return RunResult::kStopped;
+  summary.midiWritten = true;
+  ReportStatusById(doc.host, res::kDone, true);
   return RunResult::kDone;
 }
 

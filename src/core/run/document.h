@@ -12,6 +12,7 @@
 #include "midi/writer.h"
 #include "platform/host.h"
 #include "run/file_groups.h"
+#include "run/run_folder.h"
 #include "score/reader.h"
 #include "score/systems.h"
 #include "score/track_files.h"
@@ -30,17 +31,15 @@ class CVellumixDoc {
   // library. False when the library could not be loaded whole (its messages have been shown).
   bool Create(const std::string& dataFolder, bool installFactory);
 
-  // The start of a run: reloads the library, resets the per-run state and fills the symbol cache
-  // (missing symbol files are reported and skipped). False when the library could not be loaded
+  // The start of a run: reloads the library, resets the per-run state, fills the symbol cache
+  // (missing symbol files are reported and skipped) and makes the run's own folder for its
+  // intermediate files. False when the library could not be loaded, the folder could not be made
   // or the user cancelled (the run does not start).
   bool PrepareRun();
   // The end of every run, however it ended: what only one run needs is let go.
   void ReleaseRunData();
   // Reads one file group and appends its intermediate files. False after a message, or on cancel.
   bool ReadFileGroup(std::string& name, int count);
-  // Deletes the intermediate files (only those this run wrote, once it has written any) and the
-  // temporary track file. False when the user cancelled.
-  bool DeleteTemporaryFiles();
   // Empties the staff lists of a stopped group.
   void ReleaseStaffLists();
 
@@ -48,7 +47,7 @@ class CVellumixDoc {
   // the next run asks the multiple-systems question again.
   bool SaveOptions(const Options& values, std::string* error = nullptr);
 
-  // The temporary track file of the MIDI writer, in the user data folder.
+  // The temporary track file of the MIDI writer, in the run's folder.
   std::string TemporaryTrackFile() const;
 
   Host& host;
@@ -56,6 +55,7 @@ class CVellumixDoc {
   SymbolLibrary symbols;
   SpecialLibrary specials;
   ScoreInput score;
+  RunFolder runFolder;
   TrackFileWriter trackFiles;
   SystemsStage systems;
   Engine engine;
@@ -70,8 +70,7 @@ struct ReadSummary {
   int bars = 0;               // lines of the bar file
   std::vector<int> instruments;  // instrument files written
   bool tempoFile = false;
-  // Transcribe put the MIDI file in place, having read it back whole. It stays true when the run
-  // stops afterwards (a cancel while the intermediate files are deleted); an empty list writes
+  // Transcribe put the MIDI file in place, having read it back whole; an empty list writes
   // nothing.
   bool midiWritten = false;
   MidiFacts midi;  // what the file holds, when written
@@ -79,19 +78,20 @@ struct ReadSummary {
 
 enum class RunResult { kDone, kStopped, kCancelled };
 
-// The reading half of a run: writes NAMELIST.TMP, deletes the intermediate files of an earlier
-// run, reloads the library and reads every entry ("path count") in order into the intermediate
-// files of the library folder.
+// The reading half of a run: reloads the library, writes NAMELIST.TMP and reads every entry
+// ("path count") in order into intermediate files of its own, which take the place of the last
+// finished run's in the library folder when every entry was read.
 RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      ReadSummary& summary);
 
-// The second half of a run on its own: the intermediate files left in the library folder by an
-// earlier run into `outputPath`.
+// The second half of a run on its own: the intermediate files of the last finished run in the
+// library folder into `outputPath`.
 RunResult ReadOldData(CVellumixDoc& doc, const std::string& outputPath);
 
 // A whole run: asks before writing over an existing file or one not ending in .MID, reads every
-// entry and writes `outputPath`; deletes the intermediate files afterwards when the options say
-// so. `summary.midiWritten` tells whether the file was written, whatever the result.
+// entry and writes `outputPath`. Its intermediate files take the place of the last finished
+// run's just before the MIDI file is put in place, or only its NAMELIST.TMP does (the others are
+// deleted) when the options say so. `summary.midiWritten` tells whether the file was written.
 RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      const std::string& outputPath, ReadSummary& summary);
 

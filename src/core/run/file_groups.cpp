@@ -112,7 +112,7 @@ namespace {
 bool WriteList(const std::string& path, const std::vector<std::string>& entries, Host& host,
                bool flush) {
   if (!files::WriteAtomic(path, files::JoinLinesCrLf(entries), flush)) {
-    ShowMessage(host, res::kCannotWrite, path);
+    ShowWriteFailure(host, path);
     return false;
   }
   return true;
@@ -124,14 +124,10 @@ bool WriteListFile(const std::string& path, const std::vector<std::string>& entr
   return WriteList(path, entries, host, true);
 }
 
-bool WriteNameList(const std::string& libraryFolder, const std::vector<std::string>& entries,
+bool WriteNameList(const std::string& folder, const std::vector<std::string>& entries,
                    Host& host) {
-  // Every run writes it again, so it need not wait for the disk: no flush, and the old one is
-  // deleted first, since ext4 puts a file on disk before it replaces another by renaming.
-  const std::string path = files::Resolve(libraryFolder, "NAMELIST.TMP").string();
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
-  return WriteList(path, entries, host, false);
+  // Every run writes it again, so it need not wait for the disk.
+  return WriteList(folder + std::string(kNameListFile), entries, host, false);
 }
 
 }  // namespace vellumix

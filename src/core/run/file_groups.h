@@ -33,11 +33,13 @@ std::vector<std::string> GroupSelectedFiles(const std::string& folder,
 
 // Reads a list file: one entry a line, CR LF or LF; blank lines are skipped. Message 9 on failure.
 bool ReadListFile(const std::string& path, Host& host, std::vector<std::string>& entries);
-// Writes a list file with CR LF line ends, replacing it whole. Message 10 on failure.
+// Writes a list file with CR LF line ends, replacing it whole; a message on failure.
 bool WriteListFile(const std::string& path, const std::vector<std::string>& entries, Host& host);
 
-// "NAMELIST.TMP" in the library folder: the run's entries, for the user's reference.
-bool WriteNameList(const std::string& libraryFolder, const std::vector<std::string>& entries,
+inline constexpr std::string_view kNameListFile = "NAMELIST.TMP";
+
+// NAMELIST.TMP in `folder` (ending in '/'): the run's entries, for the user's reference.
+bool WriteNameList(const std::string& folder, const std::vector<std::string>& entries,
                    Host& host);
 
 }  // namespace vellumix

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace vellumix {
 namespace {
 
@@ -169,9 +171,9 @@ bool TrackFileWriter::Open(int number) {
   if (open_[n] != nullptr) return true;
   // Held open for the run: opening the file for every system costs more than writing it.
   const std::string name = TrackFileName(folder_, number);
-  std::FILE* file = std::fopen(name.c_str(), "ab");
+  std::FILE* file = files::OpenFile(name, "ab");
   if (file == nullptr) {
-    ShowMessage(host_, res::kCannotWrite, name);
+    ShowWriteFailure(host_, TrackFileName(shown_, number));
     return false;
   }
   open_[n] = file;
@@ -187,13 +189,12 @@ bool TrackFileWriter::Open(int number) {
 bool TrackFileWriter::Write(int number, const std::string& text, int systemNumber) {
   if (systemNumber >= 0 &&
       !ReportStatusFormatted(host_, res::kWritingToFile,
-                             TrackFileName(folder_, number) + ", system " +
+                             TrackFileName(shown_, number) + ", system " +
                                  std::to_string(systemNumber),
                              0, false))
     return false;
-  if (std::fwrite(text.data(), 1, text.size(), open_[static_cast<std::size_t>(number)]) !=
-      text.size()) {
-    ShowMessage(host_, res::kCannotWrite, TrackFileName(folder_, number));
+  if (!files::WriteFile(open_[static_cast<std::size_t>(number)], text.data(), text.size())) {
+    ShowWriteFailure(host_, TrackFileName(shown_, number));
     return false;
   }
   written_[static_cast<std::size_t>(number)] = true;
@@ -234,8 +235,8 @@ bool TrackFileWriter::Close() {
   bool ok = true;
   for (std::size_t n = 0; n < open_.size(); ++n) {
     if (open_[n] == nullptr) continue;
-    if (std::fclose(open_[n]) != 0 && ok) {
-      ShowMessage(host_, res::kCannotWrite, TrackFileName(folder_, static_cast<int>(n)));
+    if (!files::CloseFile(open_[n]) && ok) {
+      ShowWriteFailure(host_, TrackFileName(shown_, static_cast<int>(n)));
       ok = false;
     }
     open_[n] = nullptr;

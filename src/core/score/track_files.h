@@ -36,9 +36,14 @@ class TrackFileWriter {
   TrackFileWriter(const TrackFileWriter&) = delete;
   TrackFileWriter& operator=(const TrackFileWriter&) = delete;
 
-  // The folder the files go to (the library folder), ending in '/'.
-  void SetFolder(const std::string& folder) { folder_ = folder; }
+  // The folder the files go to, ending in '/'. Status texts and messages name them in `shown`
+  // (the library folder they go to when the run ends), or in `folder`.
+  void SetFolder(const std::string& folder, const std::string& shown = {}) {
+    folder_ = folder;
+    shown_ = shown.empty() ? folder : shown;
+  }
   const std::string& Folder() const { return folder_; }
+  const std::string& ShownFolder() const { return shown_; }
 
   // Appends `list` to file `number` (a barline list to the bar file when 0). Staff lists are
   // emptied after writing unless written to the tempo file. Staff items are written only with
@@ -79,6 +84,7 @@ class TrackFileWriter {
 
   Host& host_;
   std::string folder_;
+  std::string shown_;
   std::array<bool, 351> written_{};
   std::array<std::FILE*, 351> open_{};
   std::array<StoredTrackLines, 351> stored_;
