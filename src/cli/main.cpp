@@ -29,7 +29,7 @@ const CLI::Validator kInput(
 int Run(int argc, char** argv) {
   using namespace vellumix::cli;
   CLI::App app{"Vellumix: SCORE notation files to Standard MIDI Files", "vellumix-cli"};
-  app.set_version_flag("--version", "vellumix-cli 3.1");
+  app.set_version_flag("--version", "vellumix-cli " VELLUMIX_VERSION);
   app.require_subcommand(1);
 
   GlobalOptions global;
