@@ -155,7 +155,7 @@ TEST(Transcribe, AFileOperationFailingAnywhereLeavesTheEarlierFilesAsTheyWere) {
   ASSERT_EQ(r.Transcribe(out), RunResult::kDone);
   const std::uint64_t operations = files::OperationCount() - start;
   ASSERT_GT(operations, 10u);
-  bool fullDiskNamed = false;
+  bool fullDiskNamed = false, folderNamed = false;
   for (std::uint64_t n = 1; n <= operations; ++n) {
     SCOPED_TRACE("operation " + std::to_string(n));
     r.host.messages.clear();
@@ -173,8 +173,13 @@ TEST(Transcribe, AFileOperationFailingAnywhereLeavesTheEarlierFilesAsTheyWere) {
         EXPECT_EQ(Snapshot(r.data, true), before);
       }
     }
-    for (const auto& m : r.host.messages)
+    for (const auto& m : r.host.messages) {
       fullDiskNamed |= m.text == "Unable to write file " + out + ": No space left on device";
+      // A library folder that takes no run folder says how to choose another.
+      folderNamed |= m.id == res::kCannotWriteLibraryFolder &&
+                     m.text.find("(No space left on device)") != std::string::npos &&
+                     m.text.find("--data-dir") != std::string::npos;
+    }
     const auto names = files::EntryNames(r.data.path());
     for (const std::string& name : names.value())
       EXPECT_FALSE(name.ends_with(".part")) << name;
@@ -183,6 +188,7 @@ TEST(Transcribe, AFileOperationFailingAnywhereLeavesTheEarlierFilesAsTheyWere) {
     EXPECT_EQ(Snapshot(r.data, true), before);
   }
   EXPECT_TRUE(fullDiskNamed);
+  EXPECT_TRUE(folderNamed);
 }
 
 }  // namespace

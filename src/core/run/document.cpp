@@ -96,13 +96,15 @@ RunResult ReadGroups(CVellumixDoc& doc, const std::vector<std::string>& entries,
   return RunResult::kDone;
 }
 
-// The library reloaded, NAMELIST.TMP written and the groups read.
+// The library reloaded, NAMELIST.TMP written and the groups read. With `keepLines` the MIDI half
+// takes what it can of the intermediate files from memory.
 RunResult PrepareAndRead(CVellumixDoc& doc, const std::vector<std::string>& entries,
-                         ReadSummary& summary) {
+                         ReadSummary& summary, bool keepLines) {
   if (!doc.PrepareRun() || !WriteNameList(doc.runFolder.Path(), entries, doc.host)) {
     doc.ReleaseRunData();
     return RunResult::kStopped;
   }
+  doc.trackFiles.KeepLines(keepLines);
   return ReadGroups(doc, entries, summary);
 }
 
@@ -119,7 +121,7 @@ RunResult ReadScores(CVellumixDoc& doc, const std::vector<std::string>& entries,
                      ReadSummary& summary) {
   summary = {};
   if (entries.empty()) return RunResult::kDone;
-  if (RunResult r = PrepareAndRead(doc, entries, summary); r != RunResult::kDone) return r;
+  if (RunResult r = PrepareAndRead(doc, entries, summary, false); r != RunResult::kDone) return r;
   const bool published = doc.runFolder.Publish(doc.host, true);
   doc.ReleaseRunData();
   if (!published) return RunResult::kStopped;
@@ -152,9 +154,7 @@ RunResult Transcribe(CVellumixDoc& doc, const std::vector<std::string>& entries,
   if (std::filesystem::exists(std::filesystem::symlink_status(outputPath, ec)) &&
       !AskYesNo(doc.host, res::kOverwriteQuestion, outputPath))
     return RunResult::kStopped;
-  // The MIDI half takes what it can of the intermediate files from memory.
-  doc.trackFiles.KeepLines(true);
-  if (RunResult r = PrepareAndRead(doc, entries, summary); r != RunResult::kDone) return r;
+  if (RunResult r = PrepareAndRead(doc, entries, summary, true); r != RunResult::kDone) return r;
   // The intermediate files go in place first: a run that fails there leaves the earlier MIDI
   // file as it was.
   const bool keep = !doc.library.options.deleteTemporaryFiles;
