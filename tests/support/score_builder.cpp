@@ -1,11 +1,11 @@
 #include "score_builder.h"
 
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <sstream>
 #include <vector>
+
+#include "score/pmx.h"
 
 namespace vellumix::test {
 
@@ -16,16 +16,6 @@ struct Item {
   std::vector<float> p;
   std::optional<std::string> text;
 };
-
-void PutWord(files::Bytes& out, float value) {
-  const auto w = std::bit_cast<std::uint32_t>(value);
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
-}
-
-bool ParseFloat(std::string_view s, float& value) {
-  auto r = std::from_chars(s.data(), s.data() + s.size(), value);
-  return r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
 
 bool ParseInt(std::string_view s, long long& value) {
   auto r = std::from_chars(s.data(), s.data() + s.size(), value);
@@ -61,19 +51,6 @@ bool Unquote(std::string_view line, std::string& text) {
     }
   }
   return true;
-}
-
-std::vector<std::string_view> Tokens(std::string_view line) {
-  std::vector<std::string_view> tokens;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    std::size_t j = i;
-    while (j < line.size() && line[j] != ' ' && line[j] != '\t') ++j;
-    if (j > i) tokens.push_back(line.substr(i, j - i));
-    i = j;
-  }
-  return tokens;
 }
 
 bool Fail(std::string* error, int line, const std::string& what) {
@@ -116,7 +93,7 @@ std::optional<files::Bytes> BuildScoreFile(std::string_view text, std::string* e
       continue;
     }
 
-    const auto tokens = Tokens(line);
+    const auto tokens = PmxWords(line);
     if (tokens.empty()) continue;
     if (tokens[0] == "H" || tokens[0] == "T" || tokens[0] == "offset") {
       if (seenItem || tokens.size() % 2 != 0) {
@@ -148,7 +125,7 @@ std::optional<files::Bytes> BuildScoreFile(std::string_view text, std::string* e
     std::size_t first = 0;
     if (tokens[0].starts_with("N=")) {
       float n = 0;
-      if (!ParseFloat(tokens[0].substr(2), n)) {
+      if (!ReadPmxNumber(tokens[0].substr(2), n)) {
         Fail(error, lineNumber, "bad N");
         return std::nullopt;
       }
@@ -157,7 +134,7 @@ std::optional<files::Bytes> BuildScoreFile(std::string_view text, std::string* e
     }
     for (std::size_t i = first; i < tokens.size(); ++i) {
       float v = 0;
-      if (!ParseFloat(tokens[i], v)) {
+      if (!ReadPmxNumber(tokens[i], v)) {
         Fail(error, lineNumber, "bad number " + std::string(tokens[i]));
         return std::nullopt;
       }
@@ -185,12 +162,9 @@ std::optional<files::Bytes> BuildScoreFile(std::string_view text, std::string* e
       textBytes.resize(words * 4, '\0');
     }
     const std::size_t count = item.p.size() + textBytes.size() / 4;
-    PutWord(body, item.n.value_or(static_cast<float>(count)));
-    for (float v : item.p) PutWord(body, v);
-    for (char c : textBytes) body.push_back(static_cast<std::uint8_t>(c));
+    AppendScoreRecord(body, item.n.value_or(static_cast<float>(count)), item.p, textBytes);
   }
-  const float trailer[6] = {0.0f, 0.0f, 3.0f, 0.0f, static_cast<float>(t - 1), -9999.0f};
-  for (float v : trailer) PutWord(body, v);
+  AppendScoreTrailer(body, t);
 
   const std::size_t words = body.size() / 4;
   if (!h && words > 0xFFFF) {

@@ -22,6 +22,13 @@ std::string Base(std::string_view name) {
   return std::string(name.substr(0, dot - 1));
 }
 
+// A page's text form (PMX), by its name.
+bool IsTextPageName(std::string_view name) {
+  if (name.size() < 4) return false;
+  const std::string_view ext = name.substr(name.size() - 4);
+  return files::EqualNoCase(ext, ".pmx") || files::EqualNoCase(ext, ".txt");
+}
+
 }  // namespace
 
 std::string FormatEntry(const FileGroupEntry& entry) {
@@ -60,14 +67,16 @@ std::vector<std::string> GroupSelectedFiles(const std::string& folderIn,
   }
   std::vector<std::string> starts;
   std::vector<std::string> following;  // folded to lower case
-  std::string previous;
+  // Text pages are grouped among themselves, so that a page picked with its text form keeps both.
+  std::string previous, previousText;
   for (const auto& n : names) {
     std::string base = Lower(Base(n));
-    if (base > previous)
+    std::string& last = IsTextPageName(n) ? previousText : previous;
+    if (base > last)
       starts.push_back(n);
     else
       following.push_back(Lower(n));
-    previous = base;
+    last = base;
   }
   for (const auto& start : starts) {
     int count = 1;

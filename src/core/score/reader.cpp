@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "res/strings.h"
 #include "score/internal/records.h"
+#include "score/pmx.h"
 
 namespace vellumix {
 
@@ -174,6 +175,15 @@ void ScoreInput::FinishGroupRead() {
 bool ScoreInput::ReadScoreBytes(std::span<const std::uint8_t> bytes, const std::string& name) {
   fileName_ = name;
   staffMessageShown_ = false;
+  // A PMX page is read as the binary file SCORE writes for it; the items before a line that cannot
+  // be read are read, as those before a damaged record of a binary file are.
+  PmxPage page;
+  files::Bytes binary;
+  if (IsPmxPage(bytes, name)) {
+    page = ReadPmxPage(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    binary = PmxScoreFile(page.items);
+    bytes = binary;
+  }
   score::RecordScanner scanner(bytes);
   score::ScanFailure failure;
   if (!scanner.Open(failure)) {
@@ -184,7 +194,12 @@ bool ScoreInput::ReadScoreBytes(std::span<const std::uint8_t> bytes, const std::
   state_.version = 2;
   state_.headerWord = scanner.layout().headerWord;
   state_.trailerLength = scanner.layout().trailerLength;
-  return ReadItems(scanner, name);
+  if (!ReadItems(scanner, name)) return false;
+  if (page.fault.id != 0) {
+    ShowPmxFault(host_, name, page.fault);
+    return false;
+  }
+  return true;
 }
 
 void ScoreInput::ClearLists() {

@@ -50,7 +50,8 @@ class ScoreInput {
   // Ends the reading half of a group: staff offset and several-files flag back to 0, then the
   // cross-staff correction.
   void FinishGroupRead();
-  // Checks one file's bytes and reads its items into the lists.
+  // Checks one file's bytes (a binary file, or a PMX page: see IsPmxPage) and reads its items into
+  // the lists.
   bool ReadScoreBytes(std::span<const std::uint8_t> bytes, const std::string& name);
   // Empties every list and resets the per-group fields.
   void ClearLists();

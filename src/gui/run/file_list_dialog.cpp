@@ -86,6 +86,9 @@ std::vector<FileFilter> ScoreFileFilters(bool explorer) {
     }
     out.push_back(filter);
   }
+  // SCORE's text form of a page; last, so that the numbers of the filters before it stay.
+  out.push_back({QStringLiteral("SCORE text files (*.pmx; *.txt)"),
+                 {QStringLiteral("*.pmx"), QStringLiteral("*.txt")}});
   return out;
 }
 

@@ -35,7 +35,7 @@ struct FileFilter {
   QString name;          // "SCORE files (*.mus)"
   QStringList patterns;  // matched without regard to letter case; "*.*" is every file
 };
-// The browser's file filters; the explorer form also lists *.pts.
+// The browser's file filters; the explorer form also lists *.pts. SCORE text files come last.
 std::vector<FileFilter> ScoreFileFilters(bool explorer);
 
 class FileListDialog : public QDialog {
