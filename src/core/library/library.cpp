@@ -201,36 +201,27 @@ bool LoadInto(Host& host, const std::string& path, T& target, Decode decode) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
-// A hand-edited or damaged value never reaches a run: each one is reported and replaced.
-void ReportRepairs(Host& host, const std::string& path, const std::vector<OutOfRange>& repairs) {
-  for (const OutOfRange& r : repairs)
+// Like LoadInto, and a hand-edited or damaged value never reaches a run: each one is reported and
+// replaced by its built-in value.
+template <class T>
+bool LoadSettings(Host& host, const std::string& path, T& target,
+                  bool (*decode)(std::span<const std::uint8_t>, T&),
+                  std::vector<OutOfRange> (*repair)(T&)) {
+  if (!LoadInto(host, path, target, decode)) return false;
+  for (const OutOfRange& r : repair(target))
     ShowMessageFormatted(host, res::kOutOfRangeSetting, {path, r.field, r.value, r.range, r.used});
+  return true;
 }
 
 }  // namespace
 
 bool SettingsLibrary::LoadOptions() {
-  const std::string path = LibraryFile("OPTIONS.DAT");
-  if (!LoadInto(host_, path, options, [](std::span<const std::uint8_t> b, Options& o) {
-        return DecodeOptions(b, o);
-      }))
-    return false;
-  ReportRepairs(host_, path, RepairOptions(options));
-  return true;
+  return LoadSettings(host_, LibraryFile("OPTIONS.DAT"), options, &DecodeOptions, &RepairOptions);
 }
 
 bool SettingsLibrary::LoadDefaults() {
-  const std::string path = LibraryFile("DEFAULTS.DAT");
-  if (!LoadInto(host_, path, defaults, [](std::span<const std::uint8_t> b, Defaults& d) {
-        return DecodeDefaults(b, d);
-      }))
-    return false;
-  ReportRepairs(host_, path, RepairDefaults(defaults));
-  return true;
+  return LoadSettings(host_, LibraryFile("DEFAULTS.DAT"), defaults, &DecodeDefaults,
+                      &RepairDefaults);
 }
 
 bool SettingsLibrary::LoadTemplateSelection() {

@@ -32,18 +32,28 @@ bool Exists(const std::string& path) {
   return fs::exists(fs::symlink_status(path, ec));
 }
 
-// The library folder's lock, held while its intermediate files are replaced or taken.
+void ShowFolderFault(Host& host, const std::string& library) {
+  const int error = files::LastError();
+  ShowMessageFormatted(host, res::kCannotWriteLibraryFolder,
+                       {library, files::ErrorText(error != 0 ? error : EIO)});
+}
+
+// The library folder's lock, held while its intermediate files are replaced or taken. A folder
+// where it can't be had is reported.
 class LibraryLock {
  public:
-  explicit LibraryLock(const std::string& library)
-      : fd_(files::OpenLocked(library + std::string(kLockFile))) {}
+  LibraryLock(Host& host, const std::string& library) {
+    files::ClearLastError();
+    fd_ = files::OpenLocked(library + std::string(kLockFile));
+    if (fd_ < 0) ShowFolderFault(host, library);
+  }
   ~LibraryLock() { files::CloseLock(fd_); }
   LibraryLock(const LibraryLock&) = delete;
   LibraryLock& operator=(const LibraryLock&) = delete;
   bool Held() const { return fd_ >= 0; }
 
  private:
-  int fd_;
+  int fd_ = -1;
 };
 
 // Carries out the publication the journal names, if any (the files still in the run folder
@@ -106,23 +116,13 @@ void RemoveLeftovers(const std::string& library, const std::string& pending) {
   }
 }
 
-void ShowFolderFault(Host& host, const std::string& library) {
-  const int error = files::LastError();
-  ShowMessageFormatted(host, res::kCannotWriteLibraryFolder,
-                       {library, files::ErrorText(error != 0 ? error : EIO)});
-}
-
 }  // namespace
 
 bool RunFolder::Create(Host& host, const std::string& libraryFolder) {
   Remove();
   library_ = libraryFolder;
-  files::ClearLastError();
-  const LibraryLock lock(library_);
-  if (!lock.Held()) {
-    ShowFolderFault(host, library_);
-    return false;
-  }
+  const LibraryLock lock(host, library_);
+  if (!lock.Held()) return false;
   std::string pending;
   if (FinishPublication(library_, nullptr, &pending)) pending.clear();
   RemoveLeftovers(library_, pending);
@@ -139,12 +139,8 @@ bool RunFolder::Create(Host& host, const std::string& libraryFolder) {
 }
 
 bool RunFolder::TakeFinished(Host& host) {
-  files::ClearLastError();
-  const LibraryLock lock(library_);
-  if (!lock.Held()) {
-    ShowFolderFault(host, library_);
-    return false;
-  }
+  const LibraryLock lock(host, library_);
+  if (!lock.Held()) return false;
   FinishPublication(library_);
   const auto names = files::EntryNames(library_);
   if (!names) return true;
@@ -159,12 +155,8 @@ bool RunFolder::TakeFinished(Host& host) {
 }
 
 bool RunFolder::Publish(Host& host, bool keep) {
-  files::ClearLastError();
-  const LibraryLock lock(library_);
-  if (!lock.Held()) {
-    ShowFolderFault(host, library_);
-    return false;
-  }
+  const LibraryLock lock(host, library_);
+  if (!lock.Held()) return false;
   std::string failed;
   // What an earlier run left half done comes first, or its journal would be lost.
   if (!FinishPublication(library_, &failed)) {

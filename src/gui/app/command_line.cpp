@@ -1,6 +1,5 @@
 #include "app/command_line.h"
 
-#include <QCollator>
 #include <QFileInfo>
 #include <algorithm>
 #include <memory>
@@ -100,31 +99,6 @@ QString UsageText() {
 
 QString VersionText() {
   return QStringLiteral("vellumix " VELLUMIX_VERSION "\n");
-}
-
-std::vector<std::string> FileEntries(const QStringList& files, bool onePerPage) {
-  // Each folder's files in the order the browser lists them, so that groups are found.
-  std::vector<std::pair<QString, QStringList>> folders;
-  for (const QString& path : files) {
-    const QFileInfo file(path);
-    const QString folder = file.absolutePath();
-    auto it = std::find_if(folders.begin(), folders.end(),
-                           [&](const auto& f) { return f.first == folder; });
-    if (it == folders.end()) it = folders.emplace(folders.end(), folder, QStringList());
-    it->second << file.fileName();
-  }
-  QCollator browserOrder;
-  browserOrder.setNumericMode(true);
-  browserOrder.setCaseSensitivity(Qt::CaseInsensitive);
-  std::vector<std::string> entries;
-  for (auto& [folder, names] : folders) {
-    std::sort(names.begin(), names.end(), browserOrder);
-    std::vector<std::string> coreNames;
-    for (const QString& name : names) coreNames.push_back(ToCorePath(name));
-    for (auto& entry : GroupSelectedFiles(ToCorePath(folder), coreNames, onePerPage))
-      entries.push_back(std::move(entry));
-  }
-  return entries;
 }
 
 FileListStep OpeningFiles(FileListStep step, QStringList files) {

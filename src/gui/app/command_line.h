@@ -27,9 +27,6 @@ CommandLine ReadCommandLine(const QStringList& arguments);
 QString UsageText();
 QString VersionText();
 
-// The file list entries of `files`, made as a drop on the list makes them.
-std::vector<std::string> FileEntries(const QStringList& files, bool onePerPage);
-
 // `step`, whose first showing starts with `files` added to the list, browsing the folder of the
 // first of them.
 FileListStep OpeningFiles(FileListStep step, QStringList files);

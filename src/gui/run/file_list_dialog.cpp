@@ -345,27 +345,10 @@ void FileListDialog::Activate(const QModelIndex& index) {
 }
 
 void FileListDialog::AddDropped(const QMimeData& data) {
-  // Each folder's files in the order the browser would list them, so that groups are found.
-  std::vector<std::pair<QString, QStringList>> folders;
-  for (const QUrl& url : data.urls()) {
-    if (!url.isLocalFile()) continue;
-    const QFileInfo file(url.toLocalFile());
-    if (!file.isFile()) continue;
-    const QString folder = file.absolutePath();
-    auto it = std::find_if(folders.begin(), folders.end(),
-                           [&](const auto& f) { return f.first == folder; });
-    if (it == folders.end()) it = folders.emplace(folders.end(), folder, QStringList());
-    it->second << file.fileName();
-  }
-  QCollator browserOrder;
-  browserOrder.setNumericMode(true);
-  browserOrder.setCaseSensitivity(Qt::CaseInsensitive);
-  for (auto& [folder, files] : folders) {
-    std::sort(files.begin(), files.end(), browserOrder);
-    std::vector<std::string> names;
-    for (const QString& name : files) names.push_back(ToCorePath(name));
-    AddEntries(GroupSelectedFiles(ToCorePath(folder), names, onePerPage_->isChecked()));
-  }
+  QStringList files;
+  for (const QUrl& url : data.urls())
+    if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) files << url.toLocalFile();
+  AddEntries(FileEntries(files, onePerPage_->isChecked()));
 }
 
 void FileListDialog::GoUp() {
@@ -403,6 +386,31 @@ void FileListDialog::Stabilize() {
   addFiles_->setEnabled(std::any_of(rows.begin(), rows.end(),
                                     [this](const QModelIndex& i) { return !model_->isDir(i); }));
   count_->setText(QStringLiteral("Filelist: %1 file selections in list").arg(list_->count()));
+}
+
+std::vector<std::string> FileEntries(const QStringList& files, bool onePerPage) {
+  // Each folder's files in the order the browser lists them, so that groups are found.
+  std::vector<std::pair<QString, QStringList>> folders;
+  for (const QString& path : files) {
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
+    auto it = std::find_if(folders.begin(), folders.end(),
+                           [&](const auto& f) { return f.first == folder; });
+    if (it == folders.end()) it = folders.emplace(folders.end(), folder, QStringList());
+    it->second << file.fileName();
+  }
+  QCollator browserOrder;
+  browserOrder.setNumericMode(true);
+  browserOrder.setCaseSensitivity(Qt::CaseInsensitive);
+  std::vector<std::string> entries;
+  for (auto& [folder, names] : folders) {
+    std::sort(names.begin(), names.end(), browserOrder);
+    std::vector<std::string> coreNames;
+    for (const QString& name : names) coreNames.push_back(ToCorePath(name));
+    for (auto& entry : GroupSelectedFiles(ToCorePath(folder), coreNames, onePerPage))
+      entries.push_back(std::move(entry));
+  }
+  return entries;
 }
 
 }  // namespace vellumix::gui

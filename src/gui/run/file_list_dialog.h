@@ -91,4 +91,7 @@ class FileListDialog : public QDialog {
   QPushButton* transcribe_ = nullptr;
 };
 
+// The file list entries of `files`, made as a drop on the list makes them.
+std::vector<std::string> FileEntries(const QStringList& files, bool onePerPage);
+
 }  // namespace vellumix::gui
