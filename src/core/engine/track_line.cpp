@@ -6,6 +6,7 @@
 #include <bit>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 namespace vellumix {
 namespace {
@@ -114,9 +115,14 @@ bool ReadLine(std::FILE* file, std::string& line, bool& ended, std::int64_t* con
   ended = false;
   char chunk[4096];
   bool any = false;
-  while (std::fgets(chunk, sizeof chunk, file) != nullptr) {
+  for (;;) {
+    // Filled with line feeds first, the terminator fgets writes is the last NUL: a NUL byte in
+    // a damaged file neither cuts the line short nor throws the byte count off.
+    std::memset(chunk, '\n', sizeof chunk);
+    if (std::fgets(chunk, sizeof chunk, file) == nullptr) break;
     any = true;
-    std::size_t n = std::char_traits<char>::length(chunk);
+    const auto* end = static_cast<const char*>(::memrchr(chunk, '\0', sizeof chunk));
+    const auto n = static_cast<std::size_t>(end - chunk);
     if (consumed != nullptr) *consumed += static_cast<std::int64_t>(n);
     if (n > 0 && chunk[n - 1] == '\n') {
       line.append(chunk, n - 1);
