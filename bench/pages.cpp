@@ -134,4 +134,24 @@ std::string WritePages(const std::string& folder, int count) {
   return out && abc ? list : std::string();
 }
 
+bool WriteCollection(const std::string& folder, int count) {
+  for (int page = 0; page < count; ++page) {
+    char word[4] = {};
+    for (int n = page, i = 2; i >= 0; --i, n /= 26) word[i] = static_cast<char>('a' + n % 26);
+    char book[16];
+    std::snprintf(book, sizeof book, "book%02d", page / 100 + 1);
+    const std::string dir = folder + "/" + book;
+    std::filesystem::create_directories(dir);
+    // The name ends in a letter that never changes, so the grouping rule finds no next page.
+    const std::string path = dir + "/tune-" + std::string(word) + "x.mus";
+    std::string error;
+    auto bytes = test::BuildScoreFile(PageText(page), &error);
+    if (!bytes || !files::WriteAtomic(path, *bytes)) {
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace vellumix::bench

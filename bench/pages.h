@@ -17,5 +17,8 @@ std::string PageAbc(int page);
 // file group of its own, and all of them as FOLDER/pages.abc, 100 pages a tune (abc2midi writes
 // pagesN.mid for tune N). Returns the list file's path, empty on failure.
 std::string WritePages(const std::string& folder, int count);
+// Writes `count` one-page pieces, page i as FOLDER/bookNN/tune-WORD.mus, 100 to a book, WORD
+// spelling i in letters so that no two names form a numbered group. False on failure.
+bool WriteCollection(const std::string& folder, int count);
 
 }  // namespace vellumix::bench

@@ -1,5 +1,6 @@
 // Transcription speed: every corpus file, and built pages 1, 10, 100 and 1000 at a time.
-// `vellumix_bench write-pages DIR N` only writes N pages and their list file, for bench/run.
+// `vellumix_bench write-pages DIR N` only writes N pages and their list file, for bench/run;
+// `vellumix_bench write-collection DIR N` writes N one-page pieces in folders.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -106,6 +107,8 @@ int main(int argc, char** argv) {
     std::printf("%s %d\n", list.c_str(), vellumix::bench::NotesPerPage() * std::atoi(argv[3]));
     return 0;
   }
+  if (argc == 4 && std::strcmp(argv[1], "write-collection") == 0)
+    return vellumix::bench::WriteCollection(argv[2], std::atoi(argv[3])) ? 0 : 1;
   vellumix::bench::RegisterCorpus();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;

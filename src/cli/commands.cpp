@@ -4,11 +4,17 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <thread>
 
+#include "cli/collection.h"
+#include "cli/report.h"
 #include "cli/terminal_host.h"
 #include "library/factory.h"
 #include "library/labels.h"
@@ -195,6 +201,10 @@ void PrintSummary(const ReadSummary& summary, const CVellumixDoc& doc) {
             << "intermediate files in: " << doc.library.LibraryFolder << '\n';
 }
 
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 std::string Plural(int n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -267,21 +277,300 @@ int ReadOldDataCommand(const GlobalOptions& global, const std::string& output) {
   return status;
 }
 
-int TranscribeCommand(const GlobalOptions& global, const RunInputs& run,
-                      const std::string& output) {
+int TranscribeCommand(const GlobalOptions& global, const RunInputs& run, const std::string& output,
+                      const std::string& report) {
   Answers answers;
   int status = kExitDone;
   if (!PrepareInputs(run, answers, status)) return status;
+  const auto started = std::chrono::steady_clock::now();
   TerminalHost host(answers);
   host.SetVerbose(global.verbose);
   std::vector<std::string> entries;
-  if (!Entries(run, host, entries, status)) return status;
-  CVellumixDoc doc(host);
-  if (!doc.Create(global.dataDir, true)) return kExitError;
-  const std::string path = std::filesystem::absolute(output).string();
-  ReadSummary summary;
-  status = Outcome(host, Transcribe(doc, entries, path, summary));
-  if (status == kExitDone) PrintTranscription(summary, path);
+  PieceReport piece;
+  piece.output = std::filesystem::absolute(output).string();
+  const bool ran = Entries(run, host, entries, status);
+  if (ran) {
+    CVellumixDoc doc(host);
+    if (!doc.Create(global.dataDir, true)) {
+      status = kExitError;
+    } else {
+      status = Outcome(host, Transcribe(doc, entries, piece.output, piece.summary));
+      if (status == kExitDone) PrintTranscription(piece.summary, piece.output);
+    }
+  }
+  if (report.empty()) return status;
+  for (const auto& entry : entries) piece.inputs.push_back(ParseEntry(entry));
+  piece.answers = host.Taken();
+  piece.messages = host.Messages();
+  const double seconds = SecondsSince(started);
+  piece.seconds = seconds;
+  piece.outcome = status == kExitDone && piece.summary.midiWritten ? PieceOutcome::kWritten
+                  : host.Cancelled()                              ? PieceOutcome::kCancelled
+                  : ran                                           ? PieceOutcome::kRefused
+                                                                  : PieceOutcome::kNotRun;
+  const char* outcome = status == kExitDone ? "done" : host.Cancelled() ? "cancelled" : "failed";
+  std::vector<PieceReport> pieces;
+  if (ran) pieces.push_back(std::move(piece));
+  // A run that never started has its messages at the top.
+  const std::vector<MessageShown> general = ran ? std::vector<MessageShown>{} : host.Messages();
+  if (!WriteReport(report, "transcribe", outcome, pieces, general, seconds, host))
+    return status == kExitDone ? kExitError : status;
+  return status;
+}
+
+namespace {
+
+// A piece's Host on a worker: no one to ask, nothing shown while it runs (the answers and
+// messages are kept for the line, the table and the report), and the collection's stop as the
+// cancel request.
+class PieceHost : public AnsweringHost {
+ public:
+  PieceHost(const Answers& answers, const std::atomic<bool>& stop)
+      : AnsweringHost(answers), stop_(stop) {}
+  bool ReportStatus(std::string_view, int, bool) override { return !stop_.load(); }
+  bool ReportStatusNumber(int, std::int64_t, int, bool) override { return !stop_.load(); }
+
+ protected:
+  void Show(const std::string&) override {}
+
+ private:
+  const std::atomic<bool>& stop_;
+};
+
+// One piece on a worker's document.
+void RunPiece(CVellumixDoc& doc, PieceHost& host, const CollectionPiece& piece,
+              const std::atomic<bool>& stop, PieceReport& report) {
+  const auto started = std::chrono::steady_clock::now();
+  host.Forget();
+  const std::filesystem::path folder = std::filesystem::path(piece.output).parent_path();
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    ShowMessageFormatted(host, res::kCannotWriteBecause,
+                         {folder.string(), files::ErrorText(ec.value())});
+    report.outcome = PieceOutcome::kRefused;
+  } else {
+    Transcribe(doc, {FormatEntry(piece.input)}, piece.output, report.summary);
+    report.outcome = report.summary.midiWritten ? PieceOutcome::kWritten
+                     : stop.load()              ? PieceOutcome::kCancelled
+                                                : PieceOutcome::kRefused;
+  }
+  report.answers = host.Taken();
+  report.messages = host.Messages();
+  report.seconds = SecondsSince(started);
+}
+
+// Why a piece was not written, in one line: its messages, else the question answered No.
+std::string Reason(const PieceReport& report) {
+  std::string reason;
+  for (const auto& m : report.messages) {
+    if (!reason.empty()) reason += " / ";
+    reason += m.text;
+  }
+  if (reason.empty())
+    for (const auto& a : report.answers)
+      if (a.question == "yes/no" && a.answer == "no")
+        reason = a.text + " No (" + a.by + (a.by == "no one to ask" ? "; give --yes)" : ")");
+  for (char& c : reason)
+    if (c == '\n') c = ' ';
+  return reason.empty() ? std::string("not written") : reason;
+}
+
+std::string Clock(double seconds) {
+  const long s = std::lround(seconds);
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  return text;
+}
+
+// Pieces sharing an output are all refused: which one would win depends on the workers.
+void RefuseSharedOutputs(const std::vector<CollectionPiece>& pieces,
+                         std::vector<PieceReport>& reports) {
+  std::map<std::string, std::vector<std::size_t>> byOutput;
+  for (std::size_t i = 0; i < pieces.size(); ++i) byOutput[pieces[i].output].push_back(i);
+  for (const auto& [output, indices] : byOutput) {
+    if (indices.size() < 2) continue;
+    for (std::size_t i : indices) {
+      const std::size_t other = i == indices[0] ? indices[1] : indices[0];
+      reports[i].outcome = PieceOutcome::kRefused;
+      reports[i].messages.push_back(
+          {res::kSameOutput, res::Format(res::kSameOutput, {pieces[i].shown, pieces[other].shown,
+                                                            output})});
+    }
+  }
+}
+
+}  // namespace
+
+int TranscribeAllCommand(const GlobalOptions& global, const RunInputs& run,
+                         const CollectionOptions& collection) {
+  Answers answers;
+  int status = kExitDone;
+  if (!PrepareInputs(run, answers, status)) return status;
+  for (const auto& folder : collection.folders) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+      std::cerr << "vellumix-cli: " << folder << " is not a folder\n";
+      return kExitUsage;
+    }
+  }
+  const auto started = std::chrono::steady_clock::now();
+  TerminalHost host(answers);
+  host.SetVerbose(global.verbose);
+  std::vector<MessageShown> general;  // the run's messages that belong to no piece
+  auto say = [&](int id, const std::string& text) {
+    host.ShowMessage(id, text);
+    general.push_back({id, text});
+  };
+
+  std::error_code ec;
+  std::filesystem::create_directories(collection.outDir, ec);
+  if (ec || !std::filesystem::is_directory(collection.outDir)) {
+    say(res::kCannotWriteBecause,
+        res::Format(res::kCannotWriteBecause,
+                    {collection.outDir, files::ErrorText(ec ? ec.value() : ENOTDIR)}));
+    return kExitError;
+  }
+  const Collection found = FindPieces(collection.folders, collection.outDir);
+  for (const auto& text : found.unreadable) say(res::kCannotReadFolder, text);
+  const std::size_t total = found.pieces.size();
+  std::vector<PieceReport> reports(total);
+  for (std::size_t i = 0; i < total; ++i) {
+    reports[i].inputs = {found.pieces[i].input};
+    reports[i].output = found.pieces[i].output;
+  }
+  RefuseSharedOutputs(found.pieces, reports);
+  std::size_t done = 0;
+  std::vector<std::size_t> runnable;
+  for (std::size_t i = 0; i < total; ++i)
+    if (reports[i].outcome == PieceOutcome::kNotRun) runnable.push_back(i);
+
+  // A document for each worker, made one after the other: the first installs what the library
+  // lacks, and what loading the library says is shown once.
+  unsigned jobs = collection.jobs != 0 ? collection.jobs
+                                       : std::max(1u, std::thread::hardware_concurrency());
+  jobs = static_cast<unsigned>(std::clamp<std::size_t>(runnable.size(), 1, jobs));
+  std::atomic<bool> stop = false;
+  std::vector<std::unique_ptr<PieceHost>> hosts;
+  std::vector<std::unique_ptr<CVellumixDoc>> docs;
+  for (unsigned w = 0; w < jobs; ++w) {
+    hosts.push_back(std::make_unique<PieceHost>(answers, stop));
+    docs.push_back(std::make_unique<CVellumixDoc>(*hosts.back()));
+    const bool loaded = docs.back()->Create(global.dataDir, w == 0);
+    if (w == 0 || !loaded)
+      for (const auto& m : hosts.back()->Messages()) say(m.id, m.text);
+    if (!loaded) return kExitError;
+  }
+
+  const bool terminal = host.StderrIsTerminal();
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::size_t> finished;
+  std::atomic<std::size_t> next = 0;
+  unsigned working = jobs;
+  std::vector<std::thread> workers;
+  for (unsigned w = 0; w < jobs; ++w)
+    workers.emplace_back([&, w] {
+      for (std::size_t n; !stop.load() && (n = next.fetch_add(1)) < runnable.size();) {
+        const std::size_t i = runnable[n];
+        RunPiece(*docs[w], *hosts[w], found.pieces[i], stop, reports[i]);
+        std::lock_guard lock(mutex);
+        finished.push_back(i);
+        changed.notify_one();
+      }
+      std::lock_guard lock(mutex);
+      --working;
+      changed.notify_one();
+    });
+
+  // What ended before the workers started, then what they finish, as it comes.
+  std::vector<std::size_t> batch;
+  for (std::size_t i = 0; i < total; ++i)
+    if (reports[i].outcome != PieceOutcome::kNotRun) batch.push_back(i);
+  std::int64_t notes = 0;
+  std::size_t refused = 0;
+  for (bool more = true; more;) {
+    for (std::size_t i : batch) {
+      const PieceReport& r = reports[i];
+      const bool written = r.outcome == PieceOutcome::kWritten;
+      notes += r.summary.midi.notes;
+      if (r.outcome == PieceOutcome::kRefused) ++refused;
+      std::string line = found.pieces[i].shown + ": " + std::string(OutcomeName(r.outcome));
+      if (written) line += " " + r.output;
+      if (r.outcome == PieceOutcome::kRefused) line += ": " + Reason(r);
+      if (!terminal) {
+        std::cerr << '[' << (done + 1) << '/' << total << "] " << line << '\n';
+      } else if (r.outcome == PieceOutcome::kRefused) {
+        host.EndProgress();
+        std::cerr << line << '\n';
+      }
+      ++done;
+    }
+    batch.clear();
+    const double elapsed = SecondsSince(started);
+    std::string line = "Transcribing: " + std::to_string(done) + " of " + std::to_string(total) +
+                       " pieces";
+    if (refused > 0) line += ", " + std::to_string(refused) + " refused";
+    if (elapsed > 0.5) line += ", " + std::to_string(std::llround(notes / elapsed)) + " notes/s";
+    if (done > 0 && done < total) line += ", " + Clock(elapsed / done * (total - done)) + " left";
+    if (!host.ReportStatus(line, 0, true)) stop = true;
+    std::unique_lock lock(mutex);
+    changed.wait_for(lock, std::chrono::milliseconds(100),
+                     [&] { return !finished.empty() || working == 0; });
+    batch.swap(finished);
+    more = working > 0 || !batch.empty();
+  }
+  for (auto& worker : workers) worker.join();
+  host.EndProgress();
+
+  // The closing table.
+  std::size_t written = 0, notRun = 0, cancelled = 0;
+  for (const auto& r : reports) {
+    written += r.outcome == PieceOutcome::kWritten;
+    notRun += r.outcome == PieceOutcome::kNotRun;
+    cancelled += r.outcome == PieceOutcome::kCancelled;
+  }
+  const double seconds = SecondsSince(started);
+  char rate[96];
+  std::snprintf(rate, sizeof rate, "%.1f s (%.1f pieces/s, %lld notes/s)", seconds,
+                seconds > 0 ? static_cast<double>(written) / seconds : 0.0,
+                static_cast<long long>(seconds > 0 ? std::llround(notes / seconds) : 0));
+  std::cout << "Pieces:    " << total << '\n'
+            << "Written:   " << written << '\n'
+            << "Refused:   " << refused << '\n';
+  if (cancelled + notRun > 0)
+    std::cout << "Cancelled: " << cancelled << '\n' << "Not run:   " << notRun << '\n';
+  if (!found.unreadable.empty())
+    std::cout << "Folders that could not be read: " << found.unreadable.size() << '\n';
+  std::cout << "Time:      " << rate << '\n';
+  if (refused > 0) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < total; ++i)
+      if (reports[i].outcome == PieceOutcome::kRefused)
+        width = std::max(width, found.pieces[i].shown.size());
+    std::cout << "\nRefused pieces:\n";
+    for (std::size_t i = 0; i < total; ++i)
+      if (reports[i].outcome == PieceOutcome::kRefused)
+        std::cout << "  " << found.pieces[i].shown
+                  << std::string(width - found.pieces[i].shown.size() + 2, ' ')
+                  << Reason(reports[i]) << '\n';
+  }
+
+  if (host.Cancelled()) {
+    std::cerr << res::Text(res::kTranscribeCancelled) << '\n';
+    status = host.CancelExitStatus();
+  } else if (total == 0 && found.unreadable.empty()) {
+    std::cerr << "vellumix-cli: no SCORE files under the folders given\n";
+    status = kExitError;
+  } else {
+    status = written == total && found.unreadable.empty() ? kExitDone : kExitError;
+  }
+  if (!collection.report.empty()) {
+    const char* outcome = host.Cancelled() ? "cancelled" : status == kExitDone ? "done" : "failed";
+    if (!WriteReport(collection.report, "transcribe-all", outcome, reports, general, seconds, host) &&
+        status == kExitDone)
+      status = kExitError;
+  }
   return status;
 }
 

@@ -36,7 +36,21 @@ struct RunInputs {
 
 int ReadScoresCommand(const GlobalOptions& global, const RunInputs& run);
 int ReadOldDataCommand(const GlobalOptions& global, const std::string& output);
-int TranscribeCommand(const GlobalOptions& global, const RunInputs& run, const std::string& output);
+// `report`: a JSON report of the run to write, empty for none.
+int TranscribeCommand(const GlobalOptions& global, const RunInputs& run, const std::string& output,
+                      const std::string& report);
+
+struct CollectionOptions {
+  std::vector<std::string> folders;
+  std::string outDir;   // -o
+  unsigned jobs = 0;    // -j; 0: one a processor
+  std::string report;   // --report
+};
+
+// Every piece under the folders into its own MIDI file under the output folder, on several
+// workers; the run's answers (and --yes) stand for every piece.
+int TranscribeAllCommand(const GlobalOptions& global, const RunInputs& run,
+                         const CollectionOptions& collection);
 
 struct PlayOptions {
   std::string file;

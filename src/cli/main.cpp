@@ -43,6 +43,7 @@ int Run(int argc, char** argv) {
       "Examples:\n"
       "  vellumix-cli transcribe minuet.mus -o minuet.mid\n"
       "  vellumix-cli transcribe --group piece1.pag piece2.pag piece3.pag -o piece.mid\n"
+      "  vellumix-cli transcribe-all ~/scores -o ~/midi -j 2\n"
       "  vellumix-cli --data-dir ~/scores/lib library show\n"
       "Run 'vellumix-cli COMMAND --help' for a command's options.");
   auto* library = app.add_subcommand("library", "Install, choose or show the settings library");
@@ -97,16 +98,55 @@ int Run(int argc, char** argv) {
       "  vellumix-cli read-scores --list pieces.tmp --multiple-systems yes");
   readScores->callback([&] { result = ReadScoresCommand(global, run); });
 
-  std::string output;
+  std::string output, report;
   auto* transcribe = app.add_subcommand("transcribe", "Transcribe SCORE files into a MIDI file");
   addRunOptions(transcribe);
   transcribe->add_option("-o,--output", output, "The MIDI file to write")->required()->check(kPath);
+  transcribe->add_option("--report", report,
+                         "Write what the run did as JSON (inputs, output, answers, notes, tracks, "
+                         "bars, length, messages, outcome) to this file")
+      ->check(kPath);
   transcribe->footer(
       "Examples:\n"
       "  vellumix-cli transcribe minuet.mus -o minuet.mid\n"
       "  vellumix-cli transcribe song1.pag:3 -o song.mid --time-signature 3/4 --yes\n"
-      "  vellumix-cli transcribe --list book.tmp -o book.mid");
-  transcribe->callback([&] { result = TranscribeCommand(global, run, output); });
+      "  vellumix-cli transcribe --list book.tmp -o book.mid --report book.json");
+  transcribe->callback([&] { result = TranscribeCommand(global, run, output, report); });
+
+  CollectionOptions collection;
+  auto* all = app.add_subcommand(
+      "transcribe-all",
+      "Transcribe every piece under some folders, one MIDI file each, on several workers");
+  all->add_option("FOLDER", collection.folders,
+                  "A folder of SCORE files; its sub-folders are searched too")
+      ->required()
+      ->check(kPath);
+  all->add_option("-o,--output", collection.outDir,
+                  "The folder the MIDI files go to, in the folders' structure")
+      ->required()
+      ->check(kPath);
+  all->add_option("-j,--jobs", collection.jobs,
+                  "Pieces transcribed at once (default: one a processor)")
+      ->check(CLI::Range(1u, 256u));
+  all->add_option("--report", collection.report,
+                  "Write what the run did, piece by piece, as JSON to this file")
+      ->check(kPath);
+  all->add_option("--time-signature", run.timeSignature,
+                  "Answer to the time-signature questions of every piece, N/D");
+  all->add_option("--anacrusis", run.anacrusis,
+                  "Answer to the anacrusis question of every piece, in beats");
+  all->add_option("--multiple-systems", run.multipleSystems,
+                  "Answer to the multiple-systems question of every piece, yes or no");
+  all->add_flag("--yes", run.yes, "Write over MIDI files that are already there");
+  all->footer(
+      "The files of a folder form pieces as Add Files groups them (piece1.pag piece2.pag ... is "
+      "one piece);\na piece's MIDI file takes its first file's name. No question is asked: the "
+      "answers above, or\nwhat the page shows, are taken. A piece that fails never stops the "
+      "others.\n"
+      "Examples:\n"
+      "  vellumix-cli transcribe-all ~/scores -o ~/midi\n"
+      "  vellumix-cli transcribe-all hymns carols -o out -j 2 --report out/report.json --yes");
+  all->callback([&] { result = TranscribeAllCommand(global, run, collection); });
 
   auto* readOld = app.add_subcommand(
       "read-old-data",

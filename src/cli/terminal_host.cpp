@@ -42,8 +42,29 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
+void AnsweringHost::Forget() {
+  taken_.clear();
+  messages_.clear();
+  notes_.clear();
+}
+
+void AnsweringHost::Note(const std::string& text) {
+  notes_.push_back(text);
+  Show(text);
+}
+
+void AnsweringHost::Take(std::string question, std::string_view text, std::string answer,
+                         std::string by) {
+  taken_.push_back({std::move(question), std::string(text), std::move(answer), std::move(by)});
+}
+
+void AnsweringHost::ShowMessage(int id, std::string_view text) {
+  messages_.push_back({id, std::string(text)});
+  Note(std::string(text));
+}
+
 TerminalHost::TerminalHost(Answers answers)
-    : answers_(std::move(answers)),
+    : AnsweringHost(std::move(answers)),
       stderrIsTty_(::isatty(STDERR_FILENO) != 0),
       stdinIsTty_(::isatty(STDIN_FILENO) != 0) {
   struct sigaction sa {};
@@ -76,12 +97,10 @@ void TerminalHost::EndProgress() {
   std::cerr.flush();
 }
 
-void TerminalHost::Note(const std::string& text) {
+void TerminalHost::Show(const std::string& text) {
   EndProgress();
   std::cerr << text << '\n';
 }
-
-void TerminalHost::ShowMessage(int, std::string_view text) { Note(std::string(text)); }
 
 std::optional<std::string> TerminalHost::Prompt(const std::string& prompt) {
   EndProgress();
@@ -94,19 +113,27 @@ std::optional<std::string> TerminalHost::Prompt(const std::string& prompt) {
   return Trim(line);
 }
 
-bool TerminalHost::AskYesNo(int, std::string_view text) {
+bool AnsweringHost::AskYesNo(int, std::string_view text) {
   if (answers_.yes) {
+    Take("yes/no", text, "yes", "command line");
     Note(std::string(text) + " Yes (--yes)");
     return true;
   }
   if (!Interactive()) {
+    Take("yes/no", text, "no", "no one to ask");
     Note(std::string(text) + " No (no terminal to ask)");
     return false;
   }
   for (;;) {
     auto a = Prompt(std::string(text) + " [y/N] ");
-    if (!a || a->empty() || *a == "n" || *a == "N" || *a == "no") return false;
-    if (*a == "y" || *a == "Y" || *a == "yes") return true;
+    if (!a || a->empty() || *a == "n" || *a == "N" || *a == "no") {
+      Take("yes/no", text, "no", "user");
+      return false;
+    }
+    if (*a == "y" || *a == "Y" || *a == "yes") {
+      Take("yes/no", text, "yes", "user");
+      return true;
+    }
   }
 }
 
@@ -162,74 +189,94 @@ bool TerminalHost::Interrupted() {
   return false;
 }
 
-bool TerminalHost::AskTimeSignature(TimeSignatureQuestion, std::string_view text, int& top,
-                                    int& bottom) {
+bool AnsweringHost::AskTimeSignature(TimeSignatureQuestion, std::string_view text, int& top,
+                                     int& bottom) {
+  auto take = [&](const char* by) {
+    Take("time signature", text, std::to_string(top) + "/" + std::to_string(bottom), by);
+  };
   if (answers_.timeSignature) {
     top = answers_.timeSignature->first;
     bottom = answers_.timeSignature->second;
+    take("command line");
     Note(std::string(text) + "\n  " + std::to_string(top) + "/" + std::to_string(bottom) +
          " (--time-signature)");
     return true;
   }
   if (!Interactive()) {
+    take("no one to ask");
     Note(std::string(text) + "\n  " + std::to_string(top) + "/" + std::to_string(bottom) +
          " taken (no terminal to ask; give --time-signature N/D)");
     return true;
   }
-  EndProgress();
-  std::cerr << text << '\n';
+  Show(std::string(text));
   for (;;) {
     auto a = Prompt("Time signature (Top Number 1-32 / Bottom number 2-64) [" +
                     std::to_string(top) + "/" + std::to_string(bottom) + "]: ");
-    if (!a) return false;  // end of input is Cancel
-    if (a->empty()) return true;
+    if (!a) {
+      Take("time signature", text, "cancel", "user");
+      return false;  // end of input is Cancel
+    }
     int t = 0, b = 0;
     char slash = 0, extra = 0;
+    if (a->empty()) {
+      take("user");
+      return true;
+    }
     if (std::sscanf(a->c_str(), "%d %c %d %c", &t, &slash, &b, &extra) == 3 && slash == '/' &&
         t >= 1 && t <= 32 && b >= 2 && b <= 64) {
       top = t;
       bottom = b;
+      take("user");
       return true;
     }
-    std::cerr << "Enter the time signature as N/D, N from 1 to 32 and D from 2 to 64.\n";
+    Show("Enter the time signature as N/D, N from 1 to 32 and D from 2 to 64.");
   }
 }
 
-bool TerminalHost::AskAnacrusis(std::string_view text, float& beats) {
+bool AnsweringHost::AskAnacrusis(std::string_view text, float& beats) {
+  auto take = [&](const char* by) { Take("anacrusis", text, Beats(beats), by); };
   if (answers_.anacrusis) {
     beats = *answers_.anacrusis;
+    take("command line");
     Note(std::string(text) + "\n  " + Beats(beats) + " beats (--anacrusis)");
     return true;
   }
   if (!Interactive()) {
+    take("no one to ask");
     Note(std::string(text) + "\n  " + Beats(beats) +
          " beats taken (no terminal to ask; give --anacrusis BEATS)");
     return true;
   }
-  EndProgress();
-  std::cerr << text << '\n';
+  Show(std::string(text));
   for (;;) {
     auto a = Prompt("No. of beats in bar 1 (0.125-20.0) [" + Beats(beats) + "]: ");
-    if (!a) return false;
-    if (a->empty()) return true;
+    if (!a) {
+      Take("anacrusis", text, "cancel", "user");
+      return false;
+    }
     char* end = nullptr;
-    double v = std::strtod(a->c_str(), &end);
-    if (end && *end == '\0' && v >= 0.125 && v <= 20.0) {
+    const double v = a->empty() ? beats : std::strtod(a->c_str(), &end);
+    if (a->empty() || (end && *end == '\0' && v >= 0.125 && v <= 20.0)) {
       beats = static_cast<float>(v);
+      take("user");
       return true;
     }
-    std::cerr << "Enter a number between 0.125 and 20.0.\n";
+    Show("Enter a number between 0.125 and 20.0.");
   }
 }
 
-bool TerminalHost::AskMultipleSystems(int, std::string_view text, bool& dontShowAgain) {
+bool AnsweringHost::AskMultipleSystems(int, std::string_view text, bool& dontShowAgain) {
   dontShowAgain = false;
+  auto take = [&](bool yes, const char* by) {
+    Take("multiple systems", text, yes ? "yes" : "no", by);
+    return yes;
+  };
   if (answers_.multipleSystems) {
     // An answer given ahead holds for every file of the run.
     dontShowAgain = true;
     Note(std::string(text) + (*answers_.multipleSystems ? " Yes" : " No") +
          " (--multiple-systems)");
-    return *answers_.multipleSystems;
+    return take(*answers_.multipleSystems, "command line");
   }
   if (!Interactive()) {
     // The question is only asked when the page's barlines point the other way, so a batch run
@@ -237,19 +284,15 @@ bool TerminalHost::AskMultipleSystems(int, std::string_view text, bool& dontShow
     Note(std::string(text) +
          " Yes (no terminal to ask: the page's barlines say so; give --multiple-systems yes|no "
          "to choose)");
-    return true;
+    return take(true, "no one to ask");
   }
   for (;;) {
     auto a = Prompt(std::string(text) + " [y/N, or Y!/N! to stop asking] ");
-    if (!a || a->empty() || *a == "n" || *a == "N") return false;
-    if (*a == "y" || *a == "Y") return true;
-    if (*a == "Y!" || *a == "y!") {
+    if (!a || a->empty() || *a == "n" || *a == "N") return take(false, "user");
+    if (*a == "y" || *a == "Y") return take(true, "user");
+    if (*a == "Y!" || *a == "y!" || *a == "N!" || *a == "n!") {
       dontShowAgain = true;
-      return true;
-    }
-    if (*a == "N!" || *a == "n!") {
-      dontShowAgain = true;
-      return false;
+      return take(*a == "Y!" || *a == "y!", "user");
     }
   }
 }

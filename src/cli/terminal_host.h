@@ -1,5 +1,5 @@
-// The command line's Host: messages and questions on stderr/stdin, a progress line on stderr,
-// Ctrl-C as the cancel request.
+// The command line's Hosts: questions answered ahead, by the user or by the page's evidence, and
+// the terminal's messages, progress line and Ctrl-C.
 #pragma once
 
 #include <chrono>
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/host.h"
 
@@ -19,19 +20,64 @@ struct Answers {
   bool yes = false;                                  // --yes
 };
 
-class TerminalHost : public Host {
+// A question a run put, and the answer it took.
+struct AnswerTaken {
+  std::string question;  // "yes/no", "time signature", "anacrusis", "multiple systems"
+  std::string text;      // the question as put
+  std::string answer;    // "yes", "no", "3/4", "1.5"
+  std::string by;        // "command line", "user", "page" (no one to ask), "cancelled"
+};
+
+struct MessageShown {
+  int id = 0;
+  std::string text;
+};
+
+// Answers every question with what the command line gave, else asks the user when there is a
+// terminal, else takes what the page's evidence offers; keeps every answer and message so that a
+// report can give them.
+class AnsweringHost : public Host {
+ public:
+  explicit AnsweringHost(Answers answers) : answers_(std::move(answers)) {}
+
+  void ShowMessage(int id, std::string_view text) final;
+  bool AskYesNo(int id, std::string_view text) final;
+  bool AskTimeSignature(TimeSignatureQuestion kind, std::string_view text, int& top,
+                        int& bottom) final;
+  bool AskAnacrusis(std::string_view text, float& beats) final;
+  bool AskMultipleSystems(int id, std::string_view text, bool& dontShowAgain) final;
+
+  const std::vector<AnswerTaken>& Taken() const { return taken_; }
+  const std::vector<MessageShown>& Messages() const { return messages_; }
+  // What a message or an answer told the user, in order.
+  const std::vector<std::string>& Notes() const { return notes_; }
+  // Forgets the answers, messages and notes kept so far.
+  void Forget();
+
+ protected:
+  virtual bool Interactive() const { return false; }
+  // Shows a line to the user.
+  virtual void Show(const std::string& text) = 0;
+  // One line from the user after `prompt`; nothing at end of input.
+  virtual std::optional<std::string> Prompt(const std::string&) { return std::nullopt; }
+
+ private:
+  void Note(const std::string& text);
+  void Take(std::string question, std::string_view text, std::string answer, std::string by);
+
+  Answers answers_;
+  std::vector<AnswerTaken> taken_;
+  std::vector<MessageShown> messages_;
+  std::vector<std::string> notes_;
+};
+
+class TerminalHost : public AnsweringHost {
  public:
   explicit TerminalHost(Answers answers = {});
   ~TerminalHost() override;
 
-  void ShowMessage(int id, std::string_view text) override;
-  bool AskYesNo(int id, std::string_view text) override;
   bool ReportStatus(std::string_view text, int pane, bool clearSecondPane) override;
   bool ReportStatusNumber(int id, std::int64_t number, int pane, bool clearSecondPane) override;
-  bool AskTimeSignature(TimeSignatureQuestion kind, std::string_view text, int& top,
-                        int& bottom) override;
-  bool AskAnacrusis(std::string_view text, float& beats) override;
-  bool AskMultipleSystems(int id, std::string_view text, bool& dontShowAgain) override;
 
   // Whether a Ctrl-C, SIGTERM or SIGHUP ended the work.
   bool Cancelled() const { return cancelled_; }
@@ -41,18 +87,19 @@ class TerminalHost : public Host {
   void EndProgress();
   // Prints every pane-0 status as a line of its own even when stderr is not a terminal.
   void SetVerbose(bool v) { verbose_ = v; }
+  bool StderrIsTerminal() const { return stderrIsTty_; }
+
+ protected:
+  bool Interactive() const override;
+  void Show(const std::string& text) override;
+  std::optional<std::string> Prompt(const std::string& prompt) override;
 
  private:
-  bool Interactive() const;
-  // One line from stdin after a prompt on stderr; nothing at end of input.
-  std::optional<std::string> Prompt(const std::string& prompt);
-  void Note(const std::string& text);
   // Redraws the progress line when it is due; then a pending number becomes its pane's text.
   void Draw();
   // A Ctrl-C since the last report.
   bool Interrupted();
 
-  Answers answers_;
   bool stderrIsTty_;
   bool stdinIsTty_;
   bool verbose_ = false;

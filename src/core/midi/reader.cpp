@@ -104,6 +104,7 @@ std::optional<MidiTrack> ReadTrack(std::span<const std::uint8_t> body, bool timi
         const auto b = c.Byte();
         if (!b || *b >= 0x80) return std::nullopt;
         if (!timingOnly) e.data.push_back(*b);
+        if (i == 1 && (e.status & 0xF0) == 0x90 && *b != 0) ++track.notes;
       }
     }
     if (!timingOnly || (e.status == 0xFF && e.metaType == 0x51))

@@ -23,6 +23,7 @@ struct MidiTrack {
   std::vector<MidiEvent> events;
   bool endOfTrack = false;   // closed by FF 2F 00 (which is not kept in events)
   std::int64_t endTick = 0;  // tick of the end of track, or of the last event without one
+  std::int64_t notes = 0;    // note-ons with a velocity, counted even when timing alone is kept
 };
 
 struct MidiFile {

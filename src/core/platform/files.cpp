@@ -58,7 +58,8 @@ void ClearLastError() {
 }
 
 std::string ErrorText(int error) {
-  return std::strerror(error);
+  // Runs in several threads at once: strerror's buffer is shared.
+  return std::generic_category().message(error);
 }
 
 void PlanFault(std::uint64_t n, int error) {

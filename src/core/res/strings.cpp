@@ -80,6 +80,8 @@ constexpr Entry kTable[] = {
     {20019, "%s, line %d: more numbers than a SCORE item holds (at most %s)"},
     {20020, "%s, line %d: the text is longer than a SCORE item holds (at most 160 characters)"},
     {20021, "%s, line %d: the page holds more than a SCORE file can (65535 words)"},
+    {20022, "%s and %s would both be written to %s; neither is transcribed"},
+    {20023, "Unable to read folder %s: %s"},
     {20030, "Unable to write file %s: %s"},
     {20031, "The library folder %s cannot be written (%s). Choose a folder you can write: Library Path in the desktop program, or --data-dir on the command line."},
     {20032, "%s: %s is %s, outside %s; %s is used instead"},

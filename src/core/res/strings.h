@@ -74,6 +74,8 @@ enum MessageId : int {
   kPmxTooManyNumbers = 20019,
   kPmxTextTooLong = 20020,
   kPmxPageTooLong = 20021,
+  kSameOutput = 20022,
+  kCannotReadFolder = 20023,
   kCannotWriteBecause = 20030,
   kCannotWriteLibraryFolder = 20031,
   kOutOfRangeSetting = 20032,

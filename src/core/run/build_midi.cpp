@@ -751,6 +751,8 @@ bool BuildMidiFile(CVellumixDoc& doc, const std::string& outputPath, MidiFacts* 
       facts->tracks = static_cast<int>(midi->tracks.size());
       facts->playingSeconds = PlayingSeconds(*midi);
       facts->bytes = bytes->size();
+      facts->notes = 0;
+      for (const MidiTrack& track : midi->tracks) facts->notes += track.notes;
     }
   }
   if (ok && beforePlacing) ok = beforePlacing();

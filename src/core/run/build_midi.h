@@ -40,6 +40,7 @@ struct MidiFacts {
   int tracks = 0;
   double playingSeconds = 0.0;
   std::uint64_t bytes = 0;
+  std::int64_t notes = 0;  // note-ons with a velocity
 };
 
 // Reads the intermediate files of the document's track folder, interprets every track and writes

@@ -31,6 +31,16 @@ bool IsTextPageName(std::string_view name) {
 
 }  // namespace
 
+bool IsScoreFileName(std::string_view name) {
+  static constexpr std::string_view kExtensions[] = {"mus", "jst", "jus", "pge", "pag", "pt",
+                                                     "pts", "opt", "uno", "edi", "bim", "pmx"};
+  const auto dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return false;
+  const std::string_view ext = name.substr(dot + 1);
+  return std::any_of(std::begin(kExtensions), std::end(kExtensions),
+                     [&](std::string_view e) { return files::EqualNoCase(ext, e); });
+}
+
 std::string FormatEntry(const FileGroupEntry& entry) {
   return entry.path + " " + std::to_string(entry.count);
 }

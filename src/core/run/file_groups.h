@@ -31,6 +31,10 @@ std::vector<std::string> GroupSelectedFiles(const std::string& folder,
                                             const std::vector<std::string>& names,
                                             bool onePerPage);
 
+// Whether a name is a SCORE page's by its extension (any case): the binary files' .mus .jst .jus
+// .pge .pag .pt .pts .opt .uno .edi .bim, and .pmx for the text form.
+bool IsScoreFileName(std::string_view name);
+
 // Reads a list file: one entry a line, CR LF or LF; blank lines are skipped. Message 9 on failure.
 bool ReadListFile(const std::string& path, Host& host, std::vector<std::string>& entries);
 // Writes a list file with CR LF line ends, replacing it whole; a message on failure.
