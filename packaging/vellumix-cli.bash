@@ -10,7 +10,7 @@ _vellumix_cli()
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
             --data-dir | --list | -o | --output | --time-signature | --anacrusis | \
-                --multiple-systems | --from | --tempo | --soundfont)
+                --multiple-systems | --from | --tempo | --soundfont | -j | --jobs | --report)
                 ((i++)) ;;
             -*) ;;
             *)
@@ -30,7 +30,14 @@ _vellumix_cli()
             _filedir -d
             return ;;
         -o | --output)
-            if [[ $command == render ]]; then _filedir wav; else _filedir mid; fi
+            case $command in
+                render) _filedir wav ;;
+                transcribe-all) _filedir -d ;;
+                *) _filedir mid ;;
+            esac
+            return ;;
+        --report)
+            _filedir json
             return ;;
         --list)
             _filedir
@@ -41,7 +48,7 @@ _vellumix_cli()
         --multiple-systems)
             COMPREPLY=($(compgen -W 'yes no' -- "$cur"))
             return ;;
-        --time-signature | --anacrusis | --from | --tempo)
+        --time-signature | --anacrusis | --from | --tempo | -j | --jobs)
             return ;;
     esac
 
@@ -50,8 +57,8 @@ _vellumix_cli()
         '')
             options='--data-dir -v --verbose -h --help --version'
             if [[ $cur != -* ]]; then
-                COMPREPLY=($(compgen -W 'library transcribe read-scores read-old-data dump
-                    play render' -- "$cur"))
+                COMPREPLY=($(compgen -W 'library transcribe transcribe-all read-scores
+                    read-old-data dump play render' -- "$cur"))
                 return
             fi ;;
         library)
@@ -63,9 +70,16 @@ _vellumix_cli()
         transcribe | read-scores)
             options='--list --group --time-signature --anacrusis --multiple-systems --yes
                 -h --help'
-            [[ $command == transcribe ]] && options+=' -o --output'
+            [[ $command == transcribe ]] && options+=' -o --output --report'
             if [[ $cur != -* ]]; then
                 _filedir "$scores"
+                return
+            fi ;;
+        transcribe-all)
+            options='-o --output -j --jobs --report --time-signature --anacrusis --multiple-systems
+                --yes -h --help'
+            if [[ $cur != -* ]]; then
+                _filedir -d
                 return
             fi ;;
         read-old-data)

@@ -1,6 +1,5 @@
 // The report a script reads after a run: per piece the inputs, the output, the answers taken,
-// what was read and written, the messages and the outcome, as JSON (schema in
-// docs/report-schema.md).
+// what was read and written, the messages and the outcome, as JSON (the schema is in README.md).
 #pragma once
 
 #include <string>
