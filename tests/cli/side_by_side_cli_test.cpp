@@ -42,7 +42,7 @@ TEST(SideBySideCli, RunsAtOnceOnOneDataFolderGiveTheirSerialBytes) {
   test::TempFolder data, inputs;
   const std::string dir = data.path().string();
   const std::vector<std::vector<std::string>> pages = {Pages(inputs, "minuet.pmx", 30),
-                                                       Pages(inputs, "sonatina.pmx", 30)};
+                                                       Pages(inputs, "sonatina.items", 30)};
   const auto args = [&](const std::string& command, int piece, const std::string& out) {
     std::vector<std::string> a = {"--data-dir", dir, command, "--yes"};
     a.insert(a.end(), pages[piece].begin(), pages[piece].end());

@@ -104,7 +104,7 @@ void PrepareLibrary(const std::string& folder) {
 }
 
 Bytes SonatinaScore() {
-  const std::string source = std::string(VELLUMIX_SOURCE_DIR) + "/examples/sonatina.pmx";
+  const std::string source = std::string(VELLUMIX_SOURCE_DIR) + "/examples/sonatina.items";
   const auto text = files::ReadAll(source);
   Check(text.has_value(), "cannot read " + source);
   std::string error;

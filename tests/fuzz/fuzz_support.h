@@ -86,7 +86,7 @@ std::string JoinSections(const std::map<std::string, std::string>& sections,
 // run; written into `folder`.
 void PrepareLibrary(const std::string& folder);
 
-// examples/sonatina.pmx as a SCORE file.
+// examples/sonatina.items as a SCORE file.
 Bytes SonatinaScore();
 
 // The page a whole run reads, in the library folder.

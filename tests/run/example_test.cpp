@@ -51,7 +51,7 @@ TEST(Example, BinaryMatchesItsSourceAndReads) {
 // as one system of two piano staves.
 TEST(Example, TheSonatinaWrittenAtBuildTimeMatchesItsSourceAndReads) {
   const std::string text =
-      ReadText(std::string(VELLUMIX_SOURCE_DIR) + "/examples/sonatina.pmx");
+      ReadText(std::string(VELLUMIX_SOURCE_DIR) + "/examples/sonatina.items");
   std::string error;
   auto built = test::BuildScoreFile(text, &error);
   ASSERT_TRUE(built) << error;
