@@ -513,7 +513,8 @@ int TranscribeAllCommand(const GlobalOptions& global, const RunInputs& run,
     if (refused > 0) line += ", " + std::to_string(refused) + " refused";
     if (elapsed > 0.5) line += ", " + std::to_string(std::llround(notes / elapsed)) + " notes/s";
     if (done > 0 && done < total) line += ", " + Clock(elapsed / done * (total - done)) + " left";
-    if (!host.ReportStatus(line, 0, true)) stop = true;
+    // Without a terminal the pieces' own lines are the progress.
+    if (!(terminal ? host.ReportStatus(line, 0, true) : host.KeepGoing())) stop = true;
     std::unique_lock lock(mutex);
     changed.wait_for(lock, std::chrono::milliseconds(100),
                      [&] { return !finished.empty() || working == 0; });

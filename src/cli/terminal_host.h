@@ -79,6 +79,8 @@ class TerminalHost : public AnsweringHost {
   bool ReportStatus(std::string_view text, int pane, bool clearSecondPane) override;
   bool ReportStatusNumber(int id, std::int64_t number, int pane, bool clearSecondPane) override;
 
+  // False once a Ctrl-C, SIGTERM or SIGHUP asked to stop, as a report would answer.
+  bool KeepGoing() { return !Interrupted(); }
   // Whether a Ctrl-C, SIGTERM or SIGHUP ended the work.
   bool Cancelled() const { return cancelled_; }
   // The exit status of a cancelled run: 128 and the signal's number (130 for Ctrl-C).
