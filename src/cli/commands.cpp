@@ -423,13 +423,21 @@ int TranscribeAllCommand(const GlobalOptions& global, const RunInputs& run,
     general.push_back({id, text});
   };
 
+  // A run that cannot start still leaves its report, with the reason at the top.
+  auto notStarted = [&] {
+    if (!collection.report.empty())
+      WriteReport(collection.report, "transcribe-all", "failed", {}, general,
+                  SecondsSince(started), host);
+    return kExitError;
+  };
+
   std::error_code ec;
   std::filesystem::create_directories(collection.outDir, ec);
   if (ec || !std::filesystem::is_directory(collection.outDir)) {
     say(res::kCannotWriteBecause,
         res::Format(res::kCannotWriteBecause,
                     {collection.outDir, files::ErrorText(ec ? ec.value() : ENOTDIR)}));
-    return kExitError;
+    return notStarted();
   }
   const Collection found = FindPieces(collection.folders, collection.outDir);
   for (const auto& text : found.unreadable) say(res::kCannotReadFolder, text);
@@ -459,7 +467,7 @@ int TranscribeAllCommand(const GlobalOptions& global, const RunInputs& run,
     const bool loaded = docs.back()->Create(global.dataDir, w == 0);
     if (w == 0 || !loaded)
       for (const auto& m : hosts.back()->Messages()) say(m.id, m.text);
-    if (!loaded) return kExitError;
+    if (!loaded) return notStarted();
   }
 
   const bool terminal = host.StderrIsTerminal();
@@ -473,7 +481,13 @@ int TranscribeAllCommand(const GlobalOptions& global, const RunInputs& run,
     workers.emplace_back([&, w] {
       for (std::size_t n; !stop.load() && (n = next.fetch_add(1)) < runnable.size();) {
         const std::size_t i = runnable[n];
-        RunPiece(*docs[w], *hosts[w], found.pieces[i], stop, reports[i]);
+        try {
+          RunPiece(*docs[w], *hosts[w], found.pieces[i], stop, reports[i]);
+        } catch (const std::exception& e) {
+          // A fault of ours or of the system costs this piece, never the others' files.
+          reports[i].outcome = PieceOutcome::kRefused;
+          reports[i].messages.push_back({0, std::string("unexpected error: ") + e.what()});
+        }
         std::lock_guard lock(mutex);
         finished.push_back(i);
         changed.notify_one();
