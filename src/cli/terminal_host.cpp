@@ -45,12 +45,6 @@ std::string Trim(const std::string& s) {
 void AnsweringHost::Forget() {
   taken_.clear();
   messages_.clear();
-  notes_.clear();
-}
-
-void AnsweringHost::Note(const std::string& text) {
-  notes_.push_back(text);
-  Show(text);
 }
 
 void AnsweringHost::Take(std::string question, std::string_view text, std::string answer,
@@ -60,7 +54,7 @@ void AnsweringHost::Take(std::string question, std::string_view text, std::strin
 
 void AnsweringHost::ShowMessage(int id, std::string_view text) {
   messages_.push_back({id, std::string(text)});
-  Note(std::string(text));
+  Show(std::string(text));
 }
 
 TerminalHost::TerminalHost(Answers answers)
@@ -116,12 +110,12 @@ std::optional<std::string> TerminalHost::Prompt(const std::string& prompt) {
 bool AnsweringHost::AskYesNo(int, std::string_view text) {
   if (answers_.yes) {
     Take("yes/no", text, "yes", "command line");
-    Note(std::string(text) + " Yes (--yes)");
+    Show(std::string(text) + " Yes (--yes)");
     return true;
   }
   if (!Interactive()) {
     Take("yes/no", text, "no", "no one to ask");
-    Note(std::string(text) + " No (no terminal to ask)");
+    Show(std::string(text) + " No (no terminal to ask)");
     return false;
   }
   for (;;) {
@@ -198,13 +192,13 @@ bool AnsweringHost::AskTimeSignature(TimeSignatureQuestion, std::string_view tex
     top = answers_.timeSignature->first;
     bottom = answers_.timeSignature->second;
     take("command line");
-    Note(std::string(text) + "\n  " + std::to_string(top) + "/" + std::to_string(bottom) +
+    Show(std::string(text) + "\n  " + std::to_string(top) + "/" + std::to_string(bottom) +
          " (--time-signature)");
     return true;
   }
   if (!Interactive()) {
     take("no one to ask");
-    Note(std::string(text) + "\n  " + std::to_string(top) + "/" + std::to_string(bottom) +
+    Show(std::string(text) + "\n  " + std::to_string(top) + "/" + std::to_string(bottom) +
          " taken (no terminal to ask; give --time-signature N/D)");
     return true;
   }
@@ -238,12 +232,12 @@ bool AnsweringHost::AskAnacrusis(std::string_view text, float& beats) {
   if (answers_.anacrusis) {
     beats = *answers_.anacrusis;
     take("command line");
-    Note(std::string(text) + "\n  " + Beats(beats) + " beats (--anacrusis)");
+    Show(std::string(text) + "\n  " + Beats(beats) + " beats (--anacrusis)");
     return true;
   }
   if (!Interactive()) {
     take("no one to ask");
-    Note(std::string(text) + "\n  " + Beats(beats) +
+    Show(std::string(text) + "\n  " + Beats(beats) +
          " beats taken (no terminal to ask; give --anacrusis BEATS)");
     return true;
   }
@@ -274,14 +268,14 @@ bool AnsweringHost::AskMultipleSystems(int, std::string_view text, bool& dontSho
   if (answers_.multipleSystems) {
     // An answer given ahead holds for every file of the run.
     dontShowAgain = true;
-    Note(std::string(text) + (*answers_.multipleSystems ? " Yes" : " No") +
+    Show(std::string(text) + (*answers_.multipleSystems ? " Yes" : " No") +
          " (--multiple-systems)");
     return take(*answers_.multipleSystems, "command line");
   }
   if (!Interactive()) {
     // The question is only asked when the page's barlines point the other way, so a batch run
     // follows them rather than reading a fraction of every page.
-    Note(std::string(text) +
+    Show(std::string(text) +
          " Yes (no terminal to ask: the page's barlines say so; give --multiple-systems yes|no "
          "to choose)");
     return take(true, "no one to ask");

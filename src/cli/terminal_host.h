@@ -49,9 +49,7 @@ class AnsweringHost : public Host {
 
   const std::vector<AnswerTaken>& Taken() const { return taken_; }
   const std::vector<MessageShown>& Messages() const { return messages_; }
-  // What a message or an answer told the user, in order.
-  const std::vector<std::string>& Notes() const { return notes_; }
-  // Forgets the answers, messages and notes kept so far.
+  // Forgets the answers and messages kept so far.
   void Forget();
 
  protected:
@@ -62,13 +60,11 @@ class AnsweringHost : public Host {
   virtual std::optional<std::string> Prompt(const std::string&) { return std::nullopt; }
 
  private:
-  void Note(const std::string& text);
   void Take(std::string question, std::string_view text, std::string answer, std::string by);
 
   Answers answers_;
   std::vector<AnswerTaken> taken_;
   std::vector<MessageShown> messages_;
-  std::vector<std::string> notes_;
 };
 
 class TerminalHost : public AnsweringHost {
