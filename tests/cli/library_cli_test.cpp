@@ -12,11 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& p) {
-  auto b = files::ReadAll(p);
-  return b ? std::string(b->begin(), b->end()) : "<missing>";
-}
-
 TEST(LibraryCli, InitInstallsOnceAndShowPrintsTheLabels) {
   test::TempFolder data;
   const std::string dir = data.path().string();
@@ -28,7 +23,7 @@ TEST(LibraryCli, InitInstallsOnceAndShowPrintsTheLabels) {
 
   std::map<std::string, std::pair<std::string, fs::file_time_type>> before;
   for (const auto& e : fs::directory_iterator(data.path()))
-    before[e.path().filename()] = {Read(e.path()), e.last_write_time()};
+    before[e.path().filename()] = {test::ReadText(e.path()), e.last_write_time()};
   auto second = test::RunCli({"--data-dir", dir, "library", "init"});
   ASSERT_EQ(second.status, 0) << second.err;
   EXPECT_NE(second.out.find("nothing was written"), std::string::npos);
@@ -37,7 +32,7 @@ TEST(LibraryCli, InitInstallsOnceAndShowPrintsTheLabels) {
     ++count;
     auto it = before.find(e.path().filename());
     ASSERT_NE(it, before.end()) << e.path();
-    EXPECT_EQ(it->second.first, Read(e.path())) << e.path();
+    EXPECT_EQ(it->second.first, test::ReadText(e.path())) << e.path();
     EXPECT_EQ(it->second.second, e.last_write_time()) << e.path();
   }
   EXPECT_EQ(count, before.size());
@@ -47,8 +42,7 @@ TEST(LibraryCli, InitInstallsOnceAndShowPrintsTheLabels) {
   EXPECT_NE(show.out.find("  Transcribe all instruments: on\n"), std::string::npos);
   EXPECT_NE(show.out.find("  Midi file type: Type 1\n"), std::string::npos);
   EXPECT_NE(show.out.find("  Default dynamic: 80 units\n"), std::string::npos);
-  EXPECT_NE(show.out.find("  Tie horizontal search width: 0.1 Score units\n"),
-            std::string::npos);
+  EXPECT_NE(show.out.find("  Tie horizontal search width: 0.1 Score units\n"), std::string::npos);
   EXPECT_EQ(show.err, "");
 }
 
@@ -64,7 +58,7 @@ TEST(LibraryCli, PathChoosesAndCreatesTheSubFolder) {
   EXPECT_EQ(chosen.out, dir + "/PIANO/\n");
   EXPECT_TRUE(fs::is_directory(data.path() / "PIANO"));
   // prefs.dat: version 310, then the relative folder as a short string.
-  EXPECT_EQ(Read(data.path() / "prefs.dat"), std::string("\x36\x01\0\0\x06PIANO/", 11));
+  EXPECT_EQ(test::ReadText(data.path() / "prefs.dat"), std::string("\x36\x01\0\0\x06PIANO/", 11));
   // The new library has what a run needs.
   EXPECT_EQ(fs::file_size(data.path() / "PIANO" / "OPTIONS.DAT"), 107u);
   EXPECT_EQ(test::RunCli({"--data-dir", dir, "library", "path"}).out, dir + "/PIANO/\n");
@@ -72,7 +66,7 @@ TEST(LibraryCli, PathChoosesAndCreatesTheSubFolder) {
   auto back = test::RunCli({"--data-dir", dir, "library", "path", ""});
   ASSERT_EQ(back.status, 0) << back.err;
   EXPECT_EQ(back.out, dir + "/\n");
-  EXPECT_EQ(Read(data.path() / "prefs.dat"), std::string("\x36\x01\0\0\x00", 5));
+  EXPECT_EQ(test::ReadText(data.path() / "prefs.dat"), std::string("\x36\x01\0\0\x00", 5));
 
   auto refused = test::RunCli({"--data-dir", dir, "library", "path", "../escape"});
   EXPECT_EQ(refused.status, 1);
@@ -86,11 +80,13 @@ TEST(LibraryCli, UsageErrorsExitWithTwo) {
   EXPECT_EQ(test::RunCli({"dump"}).status, 2);
   EXPECT_EQ(test::RunCli({"--help"}).status, 0);
   // Empty paths and groups of no file are refused before anything runs.
-  const std::vector<std::vector<std::string>> refused = {
-      {"transcribe", "", "-o", "x.mid"},   {"transcribe", "a.mus", "-o", ""},
-      {"transcribe", "a.mus:0", "-o", "x.mid"}, {"read-scores", "--list", ""},
-      {"dump", ""},                          {"read-old-data", "-o", ""},
-      {"render", "", "-o", "x.wav"}};
+  const std::vector<std::vector<std::string>> refused = {{"transcribe", "", "-o", "x.mid"},
+                                                         {"transcribe", "a.mus", "-o", ""},
+                                                         {"transcribe", "a.mus:0", "-o", "x.mid"},
+                                                         {"read-scores", "--list", ""},
+                                                         {"dump", ""},
+                                                         {"read-old-data", "-o", ""},
+                                                         {"render", "", "-o", "x.wav"}};
   for (const auto& args : refused) {
     const auto r = test::RunCli(args);
     EXPECT_EQ(r.status, 2) << args[0] << " " << args[1];

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/files.h"
 #include "run_program.h"
@@ -13,13 +11,6 @@ namespace vellumix {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // The minuet's items as text give its MIDI file; a line that cannot be read stops the run with
 // its file and line named, and nothing is written.
@@ -36,7 +27,7 @@ TEST(PmxCli, ATextPageTranscribesAsItsBinaryFile) {
   ASSERT_EQ(t.status, 0) << t.err;
   EXPECT_EQ(files::ReadAll(fromText), files::ReadAll(fromBinary));
 
-  std::string text = ReadText(examples / "minuet.pmx");
+  std::string text = test::ReadText(examples / "minuet.pmx");
   const auto dynamic = text.find("9 2 22 -2 53\n");
   ASSERT_NE(dynamic, std::string::npos);
   text.replace(dynamic, 12, "9 2 22 -2 p");

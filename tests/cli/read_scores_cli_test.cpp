@@ -16,11 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& p) {
-  auto b = files::ReadAll(p);
-  return b ? std::string(b->begin(), b->end()) : "<missing>";
-}
-
 void Build(const fs::path& path, const std::string& text) {
   std::string error;
   auto bytes = test::BuildScoreFile(text, &error);
@@ -30,7 +25,7 @@ void Build(const fs::path& path, const std::string& text) {
 
 // Every bar line: six numbers, the last the system flag.
 void ExpectBarFileWellFormed(const fs::path& barFile) {
-  for (const auto& line : files::SplitLines(Read(barFile))) {
+  for (const auto& line : files::SplitLines(test::ReadText(barFile))) {
     std::istringstream in(line);
     std::string word;
     int count = 0;
@@ -46,9 +41,10 @@ TEST(ReadScoresCli, ExampleWritesTheIntermediateFiles) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "file groups: 1\nsystems: 1\nbars: 4\ninstrument files: 1 2\ntempo file: yes\n"
-            "intermediate files in: " + data.slashed() + "\n");
-  EXPECT_EQ(Read(data.path() / "NAMELIST.TMP"), example + " 1\r\n");
-  EXPECT_EQ(Read(data.path() / "VLMIX0.TMP"),
+            "intermediate files in: " +
+                data.slashed() + "\n");
+  EXPECT_EQ(test::ReadText(data.path() / "NAMELIST.TMP"), example + " 1\r\n");
+  EXPECT_EQ(test::ReadText(data.path() / "VLMIX0.TMP"),
             "62.0000 0.0000 3.0000 3.0000 2.0000 1.0000\r\n"
             "106.0000 0.0000 3.0000 3.0000 2.0000 0.0000\r\n"
             "150.0000 0.0000 3.0000 3.0000 2.0000 0.0000\r\n"
@@ -57,7 +53,7 @@ TEST(ReadScoresCli, ExampleWritesTheIntermediateFiles) {
   // A second run starts afresh: the files of the first are deleted, not appended to.
   auto again = test::RunCli({"--data-dir", data.path().string(), "read-scores", example});
   ASSERT_EQ(again.status, 0) << again.err;
-  EXPECT_EQ(files::SplitLines(Read(data.path() / "VLMIX0.TMP")).size(), 4u);
+  EXPECT_EQ(files::SplitLines(test::ReadText(data.path() / "VLMIX0.TMP")).size(), 4u);
 }
 
 TEST(ReadScoresCli, GroupsListsAndCounts) {
@@ -73,12 +69,12 @@ TEST(ReadScoresCli, GroupsListsAndCounts) {
 
   auto grouped = test::RunCli({"--data-dir", dir, "read-scores", "--group", p2, p1});
   ASSERT_EQ(grouped.status, 0) << grouped.err;
-  EXPECT_EQ(Read(data.path() / "NAMELIST.TMP"), p1 + " 2\r\n");
+  EXPECT_EQ(test::ReadText(data.path() / "NAMELIST.TMP"), p1 + " 2\r\n");
   EXPECT_NE(grouped.out.find("instrument files: 1 2\n"), std::string::npos);
 
   auto counted = test::RunCli({"--data-dir", dir, "read-scores", p1 + ":2"});
   ASSERT_EQ(counted.status, 0) << counted.err;
-  EXPECT_EQ(Read(data.path() / "NAMELIST.TMP"), p1 + " 2\r\n");
+  EXPECT_EQ(test::ReadText(data.path() / "NAMELIST.TMP"), p1 + " 2\r\n");
 
   // A list file names groups with spaces in their paths; LF line ends are read as well.
   const fs::path spaced = music.path() / "my score1.mus";
@@ -97,8 +93,7 @@ TEST(ReadScoresCli, GroupsListsAndCounts) {
             std::string::npos);
 
   EXPECT_EQ(test::RunCli({"--data-dir", dir, "read-scores"}).status, 2);
-  EXPECT_EQ(test::RunCli({"--data-dir", dir, "read-scores", p1, "--time-signature", "5/12"})
-                .status,
+  EXPECT_EQ(test::RunCli({"--data-dir", dir, "read-scores", p1, "--time-signature", "5/12"}).status,
             2);
 }
 
@@ -111,12 +106,14 @@ TEST(ReadScoresCli, QuestionsWithoutATerminalTakeTheStartingValues) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("No time signature was found in bar 1."), std::string::npos);
   EXPECT_NE(r.err.find("4/4 taken"), std::string::npos);
-  EXPECT_NE(Read(data.path() / "VLMIX0.TMP").find("4.0000 4.0000 2.0000"), std::string::npos);
+  EXPECT_NE(test::ReadText(data.path() / "VLMIX0.TMP").find("4.0000 4.0000 2.0000"),
+            std::string::npos);
 
   auto answered = test::RunCli(
       {"--data-dir", data.path().string(), "read-scores", file, "--time-signature", "3/4"});
   ASSERT_EQ(answered.status, 0) << answered.err;
-  EXPECT_EQ(Read(data.path() / "VLMIX0.TMP"), "60.0000 0.0000 3.0000 3.0000 2.0000 1.0000\r\n");
+  EXPECT_EQ(test::ReadText(data.path() / "VLMIX0.TMP"),
+            "60.0000 0.0000 3.0000 3.0000 2.0000 1.0000\r\n");
 
   // A page of two one-staff systems: its barlines say so, and a batch run reads both.
   Build(music.path() / "page.mus",
@@ -127,12 +124,12 @@ TEST(ReadScoresCli, QuestionsWithoutATerminalTakeTheStartingValues) {
   ASSERT_EQ(systems.status, 0) << systems.err;
   EXPECT_NE(systems.err.find("more than one system"), std::string::npos) << systems.err;
   EXPECT_NE(systems.err.find(" Yes (no terminal to ask"), std::string::npos) << systems.err;
-  EXPECT_EQ(files::SplitLines(Read(data.path() / "VLMIX0.TMP")).size(), 2u);
+  EXPECT_EQ(files::SplitLines(test::ReadText(data.path() / "VLMIX0.TMP")).size(), 2u);
   // Answered ahead, the answer holds.
   systems = test::RunCli(
       {"--data-dir", data.path().string(), "read-scores", page, "--multiple-systems", "no"});
   ASSERT_EQ(systems.status, 0) << systems.err;
-  EXPECT_EQ(files::SplitLines(Read(data.path() / "VLMIX0.TMP")).size(), 1u);
+  EXPECT_EQ(files::SplitLines(test::ReadText(data.path() / "VLMIX0.TMP")).size(), 1u);
 }
 
 TEST(ReadScoresCli, EveryCorpusFileGoesThrough) {

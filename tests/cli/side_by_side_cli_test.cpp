@@ -15,16 +15,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
-  const auto bytes = files::ReadAll(path);
-  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-}
-
 // `copies` pages of one example, each a file of its own, so that a run lasts long enough for
 // another to start meanwhile.
 std::vector<std::string> Pages(const test::TempFolder& folder, const std::string& example,
                                int copies) {
-  const std::string source = Read(std::string(VELLUMIX_SOURCE_DIR) + "/examples/" + example);
+  const std::string source =
+      test::ReadText(std::string(VELLUMIX_SOURCE_DIR) + "/examples/" + example);
   std::string error;
   const auto bytes = test::BuildScoreFile(source, &error);
   EXPECT_TRUE(bytes) << error;
@@ -56,11 +52,11 @@ TEST(SideBySideCli, RunsAtOnceOnOneDataFolderGiveTheirSerialBytes) {
   for (int piece : {0, 1}) {
     const std::string out = inputs.slashed() + "alone" + std::to_string(piece) + ".mid";
     ASSERT_EQ(run(args("transcribe", piece, out)).status, 0);
-    alone[piece] = Read(out);
+    alone[piece] = test::ReadText(out);
     ASSERT_EQ(run(args("read-scores", piece, "")).status, 0);
     const std::string old = inputs.slashed() + "old" + std::to_string(piece) + ".mid";
     ASSERT_EQ(run({"--data-dir", dir, "read-old-data", "-o", old}).status, 0);
-    oldData[piece] = Read(old);
+    oldData[piece] = test::ReadText(old);
   }
   ASSERT_NE(alone[0], alone[1]);
   ASSERT_NE(oldData[0], oldData[1]);
@@ -76,8 +72,8 @@ TEST(SideBySideCli, RunsAtOnceOnOneDataFolderGiveTheirSerialBytes) {
       const auto r = f->get();
       EXPECT_EQ(r.status, 0) << r.err;
     }
-    EXPECT_EQ(Read(out0), alone[0]);
-    EXPECT_EQ(Read(out1), alone[1]);
+    EXPECT_EQ(test::ReadText(out0), alone[0]);
+    EXPECT_EQ(test::ReadText(out1), alone[1]);
     // The factory options leave no intermediate files after a transcribe, so the last two runs
     // read only.
     first = std::async(std::launch::async, run, args("read-scores", 0, ""));
@@ -86,7 +82,7 @@ TEST(SideBySideCli, RunsAtOnceOnOneDataFolderGiveTheirSerialBytes) {
     EXPECT_EQ(second.get().status, 0);
     const std::string old = inputs.slashed() + "old.mid";
     ASSERT_EQ(run({"--data-dir", dir, "read-old-data", "-o", old}).status, 0);
-    const std::string got = Read(old);
+    const std::string got = test::ReadText(old);
     EXPECT_TRUE(got == oldData[0] || got == oldData[1]);
   }
   // Every run folder is gone.

@@ -1,28 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "platform/files.h"
 #include "run/document.h"
 #include "score/pmx.h"
 #include "score_builder.h"
 #include "scripted_host.h"
+#include "temp_folder.h"
 
 namespace vellumix {
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The bundled example is written by our builder from its text; the two must not drift apart.
 TEST(Example, BinaryMatchesItsSourceAndReads) {
   const std::string dir = std::string(VELLUMIX_SOURCE_DIR) + "/examples/";
-  const std::string text = ReadText(dir + "minuet.pmx");
+  const std::string text = test::ReadText(dir + "minuet.pmx");
   std::string error;
   auto built = test::BuildScoreFile(text, &error);
   ASSERT_TRUE(built) << error;
@@ -51,7 +42,7 @@ TEST(Example, BinaryMatchesItsSourceAndReads) {
 // as one system of two piano staves.
 TEST(Example, TheSonatinaWrittenAtBuildTimeMatchesItsSourceAndReads) {
   const std::string text =
-      ReadText(std::string(VELLUMIX_SOURCE_DIR) + "/examples/sonatina.items");
+      test::ReadText(std::string(VELLUMIX_SOURCE_DIR) + "/examples/sonatina.items");
   std::string error;
   auto built = test::BuildScoreFile(text, &error);
   ASSERT_TRUE(built) << error;

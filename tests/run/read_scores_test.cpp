@@ -15,13 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* kPage =
-    "8 1 0 0 0 0 0 0 1\n3 1 1.5 0 0\n18 1 14 0 4 4\n1 1 20 5 10 0 4\n14 1 60 1 0\n";
-
-std::string Read(const fs::path& path) {
-  const auto bytes = files::ReadAll(path);
-  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("(folder)");
-}
+const char* kPage = "8 1 0 0 0 0 0 0 1\n3 1 1.5 0 0\n18 1 14 0 4 4\n1 1 20 5 10 0 4\n14 1 60 1 0\n";
 
 struct Fixture {
   test::TempFolder data;
@@ -46,7 +40,7 @@ std::vector<std::string> RunFiles(const test::TempFolder& data) {
   const auto names = files::EntryNames(data.path());
   for (const std::string& name : names.value())
     if (TrackFileNumber(name) >= 0 || name == "NAMELIST.TMP" || name.starts_with(".vellumix-run."))
-      found.push_back(name + "=" + Read(data.path() / name));
+      found.push_back(name + "=" + test::ReadText(data.path() / name));
   std::sort(found.begin(), found.end());
   return found;
 }
@@ -74,11 +68,12 @@ TEST(ReadScores, ItsFilesTakeThePlaceOfTheLastFinishedRunsOnlyWhenItFinishes) {
 
   f.host.cancelAtReport = 0;
   ASSERT_EQ(ReadScores(f.doc, {f.page + " 1"}, summary), RunResult::kDone);
-  EXPECT_EQ(Read(f.data.path() / "NAMELIST.TMP"), f.page + " 1\r\n");
-  EXPECT_NE(Read(f.data.path() / "VLMIX0.TMP"), "old");
+  EXPECT_EQ(test::ReadText(f.data.path() / "NAMELIST.TMP"), f.page + " 1\r\n");
+  EXPECT_NE(test::ReadText(f.data.path() / "VLMIX0.TMP"), "old");
   EXPECT_FALSE(fs::exists(f.data.path() / "VLMIX7.TMP"));
-  EXPECT_EQ(Read(f.data.path() / "VLMIX.TXT"), "old");
-  for (const std::string& entry : RunFiles(f.data)) EXPECT_FALSE(entry.starts_with(".vellumix-run"));
+  EXPECT_EQ(test::ReadText(f.data.path() / "VLMIX.TXT"), "old");
+  for (const std::string& entry : RunFiles(f.data))
+    EXPECT_FALSE(entry.starts_with(".vellumix-run"));
   EXPECT_EQ(summary.groups, 1);
   EXPECT_EQ(summary.systems, 1);
   EXPECT_EQ(summary.bars, 1);

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace vellumix::test {
 
 TempFolder::TempFolder() {
@@ -17,6 +19,11 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  const auto bytes = files::ReadAll(path);
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<missing>");
 }
 
 }  // namespace vellumix::test

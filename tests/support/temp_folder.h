@@ -1,4 +1,5 @@
-// A scratch folder that is removed with everything in it when the test ends.
+// A scratch folder that is removed with everything in it when the test ends, and reading a
+// file back as text.
 #pragma once
 
 #include <filesystem>
@@ -20,5 +21,8 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// The file's bytes as text; "<missing>" when it cannot be read.
+std::string ReadText(const std::filesystem::path& path);
 
 }  // namespace vellumix::test
