@@ -29,6 +29,13 @@
 namespace vellumix::cli {
 namespace {
 
+// M:SS of whole seconds.
+std::string MinutesSeconds(long long seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
+  return text;
+}
+
 void PrintLabelled(const std::vector<LabelledValue>& values) {
   for (const auto& v : values) std::cout << "  " << v.label << ": " << v.value << '\n';
 }
@@ -212,9 +219,7 @@ std::string Plural(int n, const char* one, const char* many) {
 // One paragraph: what was read, what was written, how long it plays.
 void PrintTranscription(const ReadSummary& summary, const std::string& path) {
   const int tracks = summary.midi.tracks;
-  const long seconds = std::lround(summary.midi.playingSeconds);
-  char duration[32];
-  std::snprintf(duration, sizeof duration, "%ld:%02ld", seconds / 60, seconds % 60);
+  const std::string duration = MinutesSeconds(std::llround(summary.midi.playingSeconds));
   std::cout << "Transcribed " << Plural(summary.groups, "file group", "file groups") << " ("
             << Plural(summary.systems, "system", "systems") << ", "
             << Plural(summary.bars, "bar", "bars") << ") into "
@@ -376,13 +381,6 @@ std::string Reason(const PieceReport& report) {
   return reason.empty() ? std::string("not written") : reason;
 }
 
-std::string Clock(double seconds) {
-  const long s = std::lround(seconds);
-  char text[32];
-  std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-  return text;
-}
-
 // Pieces sharing an output are all refused: which one would win depends on the workers.
 void RefuseSharedOutputs(const std::vector<CollectionPiece>& pieces,
                          std::vector<PieceReport>& reports) {
@@ -522,11 +520,12 @@ int TranscribeAllCommand(const GlobalOptions& global, const RunInputs& run,
     }
     batch.clear();
     const double elapsed = SecondsSince(started);
-    std::string line = "Transcribing: " + std::to_string(done) + " of " + std::to_string(total) +
-                       " pieces";
+    std::string line =
+        "Transcribing: " + std::to_string(done) + " of " + std::to_string(total) + " pieces";
     if (refused > 0) line += ", " + std::to_string(refused) + " refused";
     if (elapsed > 0.5) line += ", " + std::to_string(std::llround(notes / elapsed)) + " notes/s";
-    if (done > 0 && done < total) line += ", " + Clock(elapsed / done * (total - done)) + " left";
+    if (done > 0 && done < total)
+      line += ", " + MinutesSeconds(std::llround(elapsed / done * (total - done))) + " left";
     // Without a terminal the pieces' own lines are the progress.
     if (!(terminal ? host.ReportStatus(line, 0, true) : host.KeepGoing())) stop = true;
     std::unique_lock lock(mutex);
@@ -609,10 +608,7 @@ std::optional<std::uint32_t> ParseTime(const std::string& text) {
 }
 
 std::string ClockText(std::uint32_t ms) {
-  const std::uint32_t s = ms / 1000;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%u:%02u", s / 60, s % 60);
-  return buf;
+  return MinutesSeconds(ms / 1000);
 }
 
 // The file is checked with our own reader first, so that a damaged one gets a clear message
