@@ -149,7 +149,7 @@ QWidget* FileListDialog::BuildBrowser(const FileListSetup& setup) {
   browser_->setItemsExpandable(false);
   browser_->setSortingEnabled(true);
   browser_->sortByColumn(0, Qt::AscendingOrder);
-  const int widths[] = {156, 56, 73, 100};
+  const int widths[] = {140, 84, 66, 100};  // "1,018 bytes" fits in Size
   for (int column = 0; column < 4; ++column)
     browser_->header()->resizeSection(column, widths[column]);
   browser_->installEventFilter(this);
